@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+// The few operating-system calls the library makes: reading one document and asking
+// whether a path names a file. One implementation per platform sits beside this header.
+namespace pagefields::platform {
+
+// An open file; `kNoFile` when the open failed.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+// Opens an existing file read-only, or returns kNoFile.
+FileHandle OpenForReading(const char* path);
+
+// Reads up to `count` bytes at the current position. Returns the number read (0 at the end
+// of the file), or -1 when the read fails.
+int ReadBytes(FileHandle file, char* buffer, int count);
+
+// The current position and the size of the open file, or -1 when they cannot be told.
+std::int64_t CurrentPosition(FileHandle file);
+std::int64_t FileSize(FileHandle file);
+
+void CloseFile(FileHandle file);
+
+enum class PathKind { kMissing, kDirectory, kOther };
+
+// What `path` names; kMissing also when the query fails.
+PathKind QueryPath(const char* path);
+
+}  // namespace pagefields::platform

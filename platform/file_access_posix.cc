@@ -1,0 +1,49 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file_access.h"
+
+namespace pagefields::platform {
+
+// POSIX has no share modes: a plain read-only open, so concurrent readers never refuse
+// each other.
+FileHandle OpenForReading(const char* path) {
+  int fd = -1;
+  do {
+    fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  return fd < 0 ? kNoFile : static_cast<FileHandle>(fd);
+}
+
+int ReadBytes(FileHandle file, char* buffer, int count) {
+  if (count <= 0) return 0;
+  ssize_t got = -1;
+  do {
+    got = ::read(static_cast<int>(file), buffer, static_cast<std::size_t>(count));
+  } while (got < 0 && errno == EINTR);
+  return got < 0 ? -1 : static_cast<int>(got);
+}
+
+std::int64_t CurrentPosition(FileHandle file) {
+  const off_t position = ::lseek(static_cast<int>(file), 0, SEEK_CUR);
+  return position < 0 ? -1 : static_cast<std::int64_t>(position);
+}
+
+std::int64_t FileSize(FileHandle file) {
+  struct stat info {};
+  if (::fstat(static_cast<int>(file), &info) != 0) return -1;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
+void CloseFile(FileHandle file) { ::close(static_cast<int>(file)); }
+
+PathKind QueryPath(const char* path) {
+  struct stat info {};
+  if (path == nullptr || ::stat(path, &info) != 0) return PathKind::kMissing;
+  return S_ISDIR(info.st_mode) ? PathKind::kDirectory : PathKind::kOther;
+}
+
+}  // namespace pagefields::platform

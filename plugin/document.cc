@@ -1,0 +1,78 @@
+#include "plugin/document.h"
+
+#include <climits>
+#include <new>
+
+#include "text/search.h"
+
+namespace pagefields {
+namespace {
+
+// Closes the file on every way out of LoadDocument.
+class OpenFile {
+ public:
+  explicit OpenFile(const char* path) : handle_(platform::OpenForReading(path)) {}
+  ~OpenFile() {
+    if (handle_ != platform::kNoFile) platform::CloseFile(handle_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+  bool is_open() const { return handle_ != platform::kNoFile; }
+  platform::FileHandle handle() const { return handle_; }
+
+ private:
+  platform::FileHandle handle_;
+};
+
+// Positions are signed 32-bit, so a document holds at most INT_MAX bytes in all.
+constexpr std::int64_t kMaxDocumentLength = INT_MAX;
+
+}  // namespace
+
+void ReadRestOfFile(platform::FileHandle file, std::string& document) {
+  const std::int64_t position = platform::CurrentPosition(file);
+  const std::int64_t size = platform::FileSize(file);
+  if (position < 0 || size < 0) return;
+  const std::int64_t remainder = size - position;
+  if (remainder <= 0 || remainder > kMaxDocumentLength - static_cast<std::int64_t>(document.size())) {
+    return;
+  }
+
+  const std::size_t loaded = document.size();
+  document.resize(loaded + static_cast<std::size_t>(remainder));
+  std::size_t filled = loaded;
+  while (filled < document.size()) {
+    const int got = platform::ReadBytes(file, document.data() + filled,
+                                        static_cast<int>(document.size() - filled));
+    if (got <= 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  document.resize(filled);
+}
+
+std::optional<std::string> LoadDocument(const char* path) {
+  OpenFile file(path);
+  if (!file.is_open()) return std::nullopt;
+
+  char sniff[SniffLength];
+  const int sniffed = platform::ReadBytes(file.handle(), sniff, SniffLength);
+  if (sniffed <= 0) return std::nullopt;
+  std::string document(sniff, static_cast<std::size_t>(sniffed));
+  if (PosText("<HTML>", document, 1) == 0) return std::nullopt;
+
+  try {
+    ReadRestOfFile(file.handle(), document);
+  } catch (const std::bad_alloc&) {
+    // Too large to hold: the request goes on with the sniffed bytes.
+  }
+  return document;
+}
+
+std::string FolderOfPath(std::string_view path) {
+  const std::size_t last_separator = path.find_last_of(":\\/");
+  if (last_separator == std::string_view::npos) return {};
+  return std::string(path.substr(0, last_separator + 1));
+}
+
+}  // namespace pagefields

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/file_access.h"
+
+namespace pagefields {
+
+// A file is HTML when "<HTML>", in any letter case, lies wholly within its first bytes.
+inline constexpr int SniffLength = 64;
+
+// The whole file `path` as the DocumentText, or nullopt when it cannot be opened or read or
+// its first SniffLength bytes hold no "<HTML>". Running out of memory while reading the rest
+// leaves the text loaded so far. The file is closed before this returns.
+std::optional<std::string> LoadDocument(const char* path);
+
+// Appends to `document` the bytes of `file` from its current position to its end, read in
+// place so the file is held in memory once. Appends nothing when nothing remains or when the
+// remainder cannot be held in a document (2 GiB or more); a failed or short read keeps what
+// arrived. Throws std::bad_alloc when memory runs out, leaving `document` as it was.
+void ReadRestOfFile(platform::FileHandle file, std::string& document);
+
+// `path` up to and including its last ':', '\' or '/'; empty when it has none.
+std::string FolderOfPath(std::string_view path);
+
+}  // namespace pagefields

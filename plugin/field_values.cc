@@ -1,0 +1,86 @@
+#include "plugin/field_values.h"
+
+#include <bit>
+#include <cstring>
+
+#include "extract/element_text.h"
+#include "extract/word_count.h"
+#include "plugin/copy_to_buffer.h"
+#include "plugin/entities.h"
+
+namespace pagefields {
+namespace {
+
+enum Row : int {
+  kTitle = 0,
+  kTitleLength,
+  kTitleWords,
+  kDescription,
+  kDescriptionLength,
+  kDescriptionWords,
+  kKeywords,
+  kKeywordsLength,
+  kKeywordsWords,
+  kH1,
+  kH2,
+  kLinks,
+  kWebLinks,
+  kMailLinks,
+  kInternalLinks,
+  kBrokenLink,
+  kTextSize,
+  kNoindex,
+};
+
+// Fills a text row, its length row and its word-count row from one extractor result.
+void FillTextTriple(FieldValues& values, FieldSet wanted, int text_row, const std::string& text) {
+  if (wanted[text_row + 1]) values[text_row + 1].number = static_cast<std::int32_t>(text.size());
+  if (wanted[text_row + 2]) values[text_row + 2].number = CountWords(text);
+  if (wanted[text_row]) values[text_row].text = text;
+}
+
+bool WantsAny(FieldSet wanted, int first_row, int row_count) {
+  for (int row = first_row; row < first_row + row_count; ++row) {
+    if (wanted[row]) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+FieldValues ComputeFields(std::string_view document, std::string_view /*folder*/,
+                          FieldSet wanted) {
+  FieldValues values{};
+  if (WantsAny(wanted, kTitle, 3)) {
+    FillTextTriple(values, wanted, kTitle, ExtractElementText(document, "Title"));
+  }
+  if (wanted[kH1]) values[kH1].text = ExtractElementText(document, "H1");
+  if (wanted[kH2]) values[kH2].text = ExtractElementText(document, "H2");
+  // Description, Keywords, the link rows, TextSize and Noindex are not extracted yet:
+  // they deliver 0 and the empty string.
+  return values;
+}
+
+std::string DeliveredText(std::string_view raw, int max_len) {
+  std::string text = DecodeEntities(raw);
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul);
+  if (max_len > 0 && text.size() > static_cast<std::size_t>(max_len) - 1) {
+    text.resize(static_cast<std::size_t>(max_len) - 1);
+  }
+  return text;
+}
+
+int DeliverField(int index, const RawFieldValue& value, void* destination, int max_len) {
+  const int type = FieldTable[index].type;
+  if (type == FieldTypeNumeric32) {
+    static_assert(std::endian::native == std::endian::little, "hosts expect little-endian");
+    std::memcpy(destination, &value.number, sizeof value.number);
+    return type;
+  }
+  const std::string decoded = DecodeEntities(value.text);
+  CopyToBuffer(static_cast<char*>(destination), decoded.c_str(), max_len);
+  return type;
+}
+
+}  // namespace pagefields

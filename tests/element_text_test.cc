@@ -1,0 +1,60 @@
+#include "extract/element_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "extract/word_count.h"
+
+namespace pagefields {
+namespace {
+
+struct ElementCase {
+  std::string document;
+  std::string tag;
+  std::string expected;
+};
+
+TEST(ExtractElementText, TakesFirstOpeningAndNextClosingMarker) {
+  const ElementCase cases[] = {
+      {"<html><head><title>Hello World</title></head>", "Title", "Hello World"},
+      {"<TITLE>A</title>", "Title", "A"},
+      {"<title lang=x>A</title>", "Title", ""},
+      {"<title >A</title>", "Title", ""},
+      {"<title lang=x>A</title><title>B</title>", "Title", "B"},
+      {"<h1 class=\"x\">A</h1><h1>B</h1>", "H1", "B"},
+      {"</title><title>B</title>", "Title", "B"},
+      {"</title><title>B", "Title", ""},
+      {"<title></title>", "Title", ""},
+      {"<h1>A<h1>B</h1>", "H1", "A<h1>B"},
+      {"<title>\r\n A&nbsp;B\t</title>", "Title", "\r\n A&nbsp;B\t"},
+      {"", "Title", ""},
+      {"<h2>x</h2>", "H1", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExtractElementText(c.document, c.tag), c.expected) << c.document;
+  }
+}
+
+TEST(CountWords, CountsRunsOfWordBytes) {
+  const std::pair<std::string, int> cases[] = {
+      {"", 0},
+      {" .,;\r\n", 0},
+      {"Hello, world!", 2},
+      {"don't", 2},
+      {"e-mail", 2},
+      {"foo_bar", 2},
+      {"a1b2", 1},
+      {"Tom &amp; Jerry", 3},
+      {"\xCF\xF0\xE8\xE2\xE5\xF2 \xEC\xE8\xF0", 2},  // a two-word Russian phrase
+      {"\xA8\xB8", 1},                               // io in both cases is a letter
+      {"\xCA\xE8\xBF\xE2", 2},                       // yi separates
+      {"x\xA0y", 2},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(CountWords(text), expected) << "'" << text << "'";
+  }
+}
+
+}  // namespace
+}  // namespace pagefields

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/plugin_library.h"
+
+namespace pagefields::testing {
+
+// The plugin under test, loaded once by path as a host loads it. PAGEFIELDS_PLUGIN names
+// the library; without it the build's own library is used.
+inline const PluginLibrary& LoadedPlugin() {
+  static const PluginLibrary plugin([] {
+    const char* chosen = std::getenv("PAGEFIELDS_PLUGIN");
+    return std::string(chosen != nullptr ? chosen : PAGEFIELDS_PLUGIN_PATH);
+  }());
+  return plugin;
+}
+
+// One ContentGetValue call into a buffer framed by guard bytes.
+struct Answer {
+  int result = 0;
+  std::vector<char> buffer;  // the FieldValue bytes, kGuard bytes of frame on each side
+
+  static constexpr int kGuard = 8;
+  static constexpr char kGuardByte = '\x5A';
+
+  const char* value() const { return buffer.data() + kGuard; }
+  std::string text() const { return std::string(value()); }
+  std::int32_t number() const {
+    std::int32_t n = 0;
+    std::memcpy(&n, value(), sizeof n);
+    return n;
+  }
+  // Number of FieldValue bytes that differ from the untouched fill.
+  int bytes_written(int max_len) const {
+    int written = 0;
+    for (int i = 0; i < max_len; ++i) written += value()[i] != kGuardByte ? 1 : 0;
+    return written;
+  }
+  bool guards_intact(int max_len) const {
+    for (int i = 0; i < kGuard; ++i) {
+      if (buffer[i] != kGuardByte || buffer[kGuard + max_len + i] != kGuardByte) return false;
+    }
+    return true;
+  }
+};
+
+inline Answer Ask(const std::string& path, int field, int max_len = 1024, int flags = 0,
+                  int unit = 0) {
+  Answer answer;
+  answer.buffer.assign(static_cast<std::size_t>(max_len + 2 * Answer::kGuard), Answer::kGuardByte);
+  if (LoadedPlugin().get_value == nullptr) {
+    ADD_FAILURE() << "plugin not loaded: " << LoadedPlugin().error();
+    return answer;
+  }
+  answer.result = LoadedPlugin().get_value(path.c_str(), field, unit,
+                                           answer.buffer.data() + Answer::kGuard, max_len, flags);
+  return answer;
+}
+
+inline std::string AskText(const std::string& path, int field, int max_len = 1024) {
+  const Answer answer = Ask(path, field, max_len);
+  EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_STRING) << "field " << field;
+  return answer.text();
+}
+
+inline std::int32_t AskNumber(const std::string& path, int field) {
+  const Answer answer = Ask(path, field);
+  EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_NUMERIC32) << "field " << field;
+  return answer.number();
+}
+
+}  // namespace pagefields::testing

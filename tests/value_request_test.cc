@@ -1,0 +1,157 @@
+// Value requests through the loaded library, on files written by the test.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "tests/loaded_plugin.h"
+#include "tests/temp_folder.h"
+
+namespace pagefields::testing {
+namespace {
+
+using namespace std::string_literals;
+
+constexpr int kTitle = 0, kTitleLength = 1, kTitleWords = 2, kH1 = 9, kH2 = 10, kLinks = 11;
+
+class ValueRequest : public ::testing::Test {
+ protected:
+  TempFolder folder_;
+};
+
+TEST_F(ValueRequest, Bit0OfFlagsDelaysWithoutTouchingAnything) {
+  const std::string page = folder_.Write("p.html", "<html><title>T</title>");
+  for (const int flags : {1, -1, 3, 0x7FFFFFFF}) {
+    for (const std::string& path : {page, (folder_.path() / "missing.html").string()}) {
+      const Answer answer = Ask(path, kTitle, 16, flags);
+      EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_DELAYED) << "flags " << flags;
+      EXPECT_EQ(answer.bytes_written(16), 0);
+    }
+  }
+  EXPECT_EQ(Ask(page, kTitle, 16, 2).result, PAGEFIELDS_FIELD_TYPE_STRING);
+  EXPECT_EQ(Ask(page, kTitle, 16, 2).text(), "T");
+}
+
+TEST_F(ValueRequest, UnitIndexIsIgnored) {
+  const std::string page = folder_.Write("p.html", "<html><title>T</title>");
+  for (const int unit : {0, 1, -1, 99}) EXPECT_EQ(Ask(page, kTitle, 16, 0, unit).text(), "T");
+}
+
+TEST_F(ValueRequest, RecognisesHtmlByTheFirst64Bytes) {
+  const std::string rest = "<title>Page</title>";
+  struct Case {
+    std::string name;
+    std::string bytes;
+    bool recognised;
+  };
+  const Case cases[] = {
+      {"empty", "", false},
+      {"five bytes", "<HTML", false},
+      {"six bytes", "<HTML>", true},
+      {"six bytes, small letters", "<hTmL>", true},
+      {"marker at 59..64", std::string(58, ' ') + "<html>" + rest, true},
+      {"marker at 60..65", std::string(59, ' ') + "<html>" + rest, false},
+      {"html tag with attributes", "<html lang=en>" + rest, false},
+      {"utf-16", "<\0h\0t\0m\0l\0>\0"s + rest, false},
+      {"quoted in a text file", "the tag <HTML> opens a page", true},
+  };
+  for (const auto& c : cases) {
+    const std::string path = folder_.Write("sniff.html", c.bytes);
+    const Answer answer = Ask(path, kTitle, 64);
+    if (c.recognised) {
+      EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_STRING) << c.name;
+    } else {
+      EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED) << c.name;
+      EXPECT_EQ(answer.bytes_written(64), 0) << c.name;
+    }
+  }
+}
+
+TEST_F(ValueRequest, MarkerOnlyPageHasEmptyFields) {
+  const std::string page = folder_.Write("bare.html", "<HTML>");
+  EXPECT_EQ(AskText(page, kTitle), "");
+  EXPECT_EQ(AskNumber(page, kTitleLength), 0);
+  EXPECT_EQ(AskNumber(page, kLinks), 0);
+}
+
+TEST_F(ValueRequest, ReadsTheRestBehindTheSniff) {
+  // "<HTML><title>" (13 bytes) + x-run + "</title>" (8 bytes) at exactly 64 and 65 bytes.
+  for (const int size : {63, 64, 65, 200000}) {
+    const std::string title(static_cast<std::size_t>(size - 21), 'x');
+    const std::string page = folder_.Write("sized.html", "<HTML><title>" + title + "</title>");
+    EXPECT_EQ(AskNumber(page, kTitleLength), size - 21) << "file of " << size << " bytes";
+  }
+}
+
+TEST_F(ValueRequest, UnreadablePathsAreNotSupported) {
+  const std::string paths[] = {
+      (folder_.path() / "missing.html").string(),
+      folder_.MakeFolder("folder.html"),
+      "",
+  };
+  for (const auto& path : paths) {
+    const Answer answer = Ask(path, kTitle, 16);
+    EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED) << "'" << path << "'";
+    EXPECT_EQ(answer.bytes_written(16), 0);
+  }
+}
+
+TEST_F(ValueRequest, FieldIndexOutsideTableIsNotSupported) {
+  const std::string page = folder_.Write("p.html", "<html><title>T</title>");
+  for (const int field : {-1, 18, 1000}) {
+    const Answer answer = Ask(page, field, 16);
+    EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED) << field;
+    EXPECT_EQ(answer.bytes_written(16), 0);
+  }
+}
+
+TEST_F(ValueRequest, EntitiesDecodedAtDeliveryOnly) {
+  const std::string page = folder_.Write("e.html", "<html><title>A&nbsp;B</title>");
+  EXPECT_EQ(AskText(page, kTitle), "A B");
+  EXPECT_EQ(AskNumber(page, kTitleLength), 8);
+  EXPECT_EQ(AskNumber(page, kTitleWords), 3);
+
+  const std::string kept = folder_.Write("k.html", "<html><h1>&NBSP;&amp;&laquo;</h1>");
+  EXPECT_EQ(AskText(kept, kH1), "&NBSP;&amp;\xAB");
+}
+
+TEST_F(ValueRequest, StringsAreCutToMaxLenMinusOne) {
+  const std::string page = folder_.Write("long.html", "<html><h2>abcdefgh</h2>");
+  const Answer cut = Ask(page, kH2, 4);
+  EXPECT_EQ(cut.result, PAGEFIELDS_FIELD_TYPE_STRING);
+  EXPECT_EQ(cut.text(), "abc");
+  EXPECT_TRUE(cut.guards_intact(4));
+  EXPECT_EQ(Ask(page, kH2, 1).text(), "");
+  EXPECT_EQ(Ask(page, kH2, 9).text(), "abcdefgh");
+
+  const std::string decoded = folder_.Write("d.html", "<html><title>&mdash;&mdash;x</title>");
+  EXPECT_EQ(Ask(decoded, kTitle, 3).text(), "\x97\x97");
+  EXPECT_EQ(AskNumber(decoded, kTitleLength), 15);
+}
+
+TEST_F(ValueRequest, StringStopsAtItsFirstNul) {
+  const std::string page = folder_.Write("nul.html", "<html><title>ab\0cd</title>"s);
+  EXPECT_EQ(AskText(page, kTitle), "ab");
+  EXPECT_EQ(AskNumber(page, kTitleLength), 5);
+}
+
+TEST_F(ValueRequest, NumbersFillExactlyFourBytes) {
+  const std::string title(0x0102, 'x');
+  const std::string page = folder_.Write("n.html", "<html><title>" + title + "</title>");
+  const int max_len = 16;
+  const Answer answer = Ask(page, kTitleLength, max_len);
+  EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_NUMERIC32);
+  EXPECT_EQ(std::string(answer.value(), 4), "\x02\x01\0\0"s);
+  EXPECT_EQ(std::string(answer.value() + 4, max_len - 4), std::string(max_len - 4, '\x5A'));
+  EXPECT_TRUE(answer.guards_intact(max_len));
+}
+
+TEST_F(ValueRequest, ReadsAFileAnotherHandleHoldsOpen) {
+  const std::string page = folder_.Write("held.html", "<html><title>T</title>");
+  std::ifstream holder(page, std::ios::binary);
+  ASSERT_TRUE(holder.is_open());
+  EXPECT_EQ(AskText(page, kTitle), "T");
+}
+
+}  // namespace
+}  // namespace pagefields::testing

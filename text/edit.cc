@@ -1,0 +1,75 @@
+#include "text/edit.h"
+
+#include <vector>
+
+#include "text/search.h"
+
+namespace pagefields {
+namespace {
+
+using SearchFunction = int (*)(std::string_view, std::string_view, int);
+
+std::string ReplaceAll(std::string_view source, std::string_view find, std::string_view replace,
+                       SearchFunction search) {
+  std::vector<int> matches;
+  const int find_length = static_cast<int>(find.size());
+  for (int p = search(find, source, 1); p > 0; p = search(find, source, p + find_length)) {
+    matches.push_back(p);
+  }
+  if (matches.empty()) return std::string(source);
+
+  const std::size_t result_length =
+      source.size() - matches.size() * find.size() + matches.size() * replace.size();
+  std::string result;
+  result.reserve(result_length);
+  std::size_t copied_up_to = 0;  // 0-based end of the source bytes already handled
+  for (const int p : matches) {
+    const std::size_t match_start = static_cast<std::size_t>(p) - 1;
+    result.append(source.substr(copied_up_to, match_start - copied_up_to));
+    result.append(replace);
+    copied_up_to = match_start + find.size();
+  }
+  result.append(source.substr(copied_up_to));
+  return result;
+}
+
+}  // namespace
+
+std::string ReplaceStr(std::string_view source, std::string_view find, std::string_view replace) {
+  return ReplaceAll(source, find, replace, PosStr);
+}
+
+std::string ReplaceText(std::string_view source, std::string_view find, std::string_view replace) {
+  return ReplaceAll(source, find, replace, PosText);
+}
+
+void DeleteChars(std::string& text, int index, int count) {
+  const auto length = static_cast<long long>(text.size());
+  if (count <= 0 || text.empty() || index < 1 || index > length) return;
+  if (count >= length - index + 1) {
+    text.resize(static_cast<std::size_t>(index) - 1);
+    return;
+  }
+  text.erase(static_cast<std::size_t>(index) - 1, static_cast<std::size_t>(count));
+}
+
+void TrimInPlace(std::string& text) {
+  std::size_t end = text.size();
+  while (end > 0 && IsBlank(text[end - 1])) --end;
+  std::size_t begin = 0;
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  text.resize(end);
+  text.erase(0, begin);
+}
+
+std::string TrimCopy(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0 && IsBlank(text[end - 1])) --end;
+  std::size_t begin = 0;
+  while (begin < end && text[begin] != '\0' && IsBlank(text[begin])) ++begin;
+  std::size_t stop = begin;
+  while (stop < end && text[stop] != '\0') ++stop;
+  return std::string(text.substr(begin, stop - begin));
+}
+
+}  // namespace pagefields
