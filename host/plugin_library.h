@@ -57,7 +57,9 @@ class PluginLibrary {
   PluginLibrary& operator=(const PluginLibrary&) = delete;
 
   // Empty when the library loaded and exports all four functions.
-  const std::string& error() const { return error_; }
+  const std::string& error() const {
+    return error_;
+  }
 
   GetSupportedField get_supported_field = nullptr;
   GetDetectString get_detect_string = nullptr;

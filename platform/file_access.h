@@ -1,5 +1,7 @@
 #pragma once
 
+#include <climits>
+#include <cstddef>
 #include <cstdint>
 
 // The few operating-system calls the library makes: reading one document and asking
@@ -22,6 +24,13 @@ std::int64_t CurrentPosition(FileHandle file);
 std::int64_t FileSize(FileHandle file);
 
 void CloseFile(FileHandle file);
+
+// The longest path a query can succeed for; anything longer names nothing.
+#if defined(_WIN32)
+inline constexpr std::size_t kLongestQueryablePath = 32767;
+#else
+inline constexpr std::size_t kLongestQueryablePath = PATH_MAX - 1;
+#endif
 
 enum class PathKind { kMissing, kDirectory, kOther };
 

@@ -38,7 +38,9 @@ std::int64_t FileSize(FileHandle file) {
   return static_cast<std::int64_t>(info.st_size);
 }
 
-void CloseFile(FileHandle file) { ::close(static_cast<int>(file)); }
+void CloseFile(FileHandle file) {
+  ::close(static_cast<int>(file));
+}
 
 PathKind QueryPath(const char* path) {
   struct stat info {};

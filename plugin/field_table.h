@@ -44,6 +44,8 @@ inline constexpr std::array<FieldRow, kFieldCount> FieldTable = {{
     {"Noindex", "", FieldTypeString},
 }};
 
-constexpr bool IsFieldIndex(int index) { return index >= 0 && index < kFieldCount; }
+constexpr bool IsFieldIndex(int index) {
+  return index >= 0 && index < kFieldCount;
+}
 
 }  // namespace pagefields

@@ -4,6 +4,10 @@
 #include <cstring>
 
 #include "extract/element_text.h"
+#include "extract/links.h"
+#include "extract/meta_content.h"
+#include "extract/noindex.h"
+#include "extract/text_size.h"
 #include "extract/word_count.h"
 #include "plugin/copy_to_buffer.h"
 #include "plugin/entities.h"
@@ -48,16 +52,35 @@ bool WantsAny(FieldSet wanted, int first_row, int row_count) {
 
 }  // namespace
 
-FieldValues ComputeFields(std::string_view document, std::string_view /*folder*/,
-                          FieldSet wanted) {
+FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted) {
   FieldValues values{};
   if (WantsAny(wanted, kTitle, 3)) {
     FillTextTriple(values, wanted, kTitle, ExtractElementText(document, "Title"));
   }
+  if (WantsAny(wanted, kDescription, 3)) {
+    FillTextTriple(values, wanted, kDescription, ExtractMetaContent(document, "Description"));
+  }
+  if (WantsAny(wanted, kKeywords, 3)) {
+    FillTextTriple(values, wanted, kKeywords, ExtractMetaContent(document, "Keywords"));
+  }
   if (wanted[kH1]) values[kH1].text = ExtractElementText(document, "H1");
   if (wanted[kH2]) values[kH2].text = ExtractElementText(document, "H2");
-  // Description, Keywords, the link rows, TextSize and Noindex are not extracted yet:
-  // they deliver 0 and the empty string.
+  if (WantsAny(wanted, kLinks, 4)) {
+    LinkCounts counts;  // counting mode
+    std::string unused_broken_link;
+    ScanLinks(folder, document, counts, unused_broken_link);
+    values[kLinks].number = counts.WebCount + counts.MailCount + counts.InternalCount;
+    values[kWebLinks].number = counts.WebCount;
+    values[kMailLinks].number = counts.MailCount;
+    values[kInternalLinks].number = counts.InternalCount;
+  }
+  if (wanted[kBrokenLink]) {
+    LinkCounts counts;
+    counts.InternalCount = kProbeBrokenLinks;
+    ScanLinks(folder, document, counts, values[kBrokenLink].text);
+  }
+  if (wanted[kTextSize]) values[kTextSize].number = MeasureTextSize(document);
+  if (wanted[kNoindex]) values[kNoindex].text = ExtractNoindexText(document);
   return values;
 }
 

@@ -15,16 +15,22 @@ using namespace std::string_literals;
 
 TEST(FolderOfPath, KeepsEverythingUpToTheLastSeparator) {
   const std::pair<std::string, std::string> cases[] = {
-      {"C:\\site\\index.html", "C:\\site\\"}, {"C:/site/page.htm", "C:/site/"},
-      {"C:\\site/sub\\page.htm", "C:\\site/sub\\"}, {"C:page.htm", "C:"},
-      {"page.htm", ""}, {"/tmp/a:b", "/tmp/a:"}, {"", ""},
+      {"C:\\site\\index.html", "C:\\site\\"},
+      {"C:/site/page.htm", "C:/site/"},
+      {"C:\\site/sub\\page.htm", "C:\\site/sub\\"},
+      {"C:page.htm", "C:"},
+      {"page.htm", ""},
+      {"/tmp/a:b", "/tmp/a:"},
+      {"", ""},
   };
   for (const auto& [path, folder] : cases) EXPECT_EQ(FolderOfPath(path), folder) << path;
 }
 
 TEST(DecodeEntities, DecodesTheSixExactEntitiesOnly) {
   EXPECT_EQ(DecodeEntities("&laquo;a&raquo; &quot;b&quot;&nbsp;c&ndash;d&mdash;"),
-            "\xAB" "a\xBB \"b\" c\x96" "d\x97");
+            "\xAB"
+            "a\xBB \"b\" c\x96"
+            "d\x97");
   EXPECT_EQ(DecodeEntities("&NBSP; &Quot; &amp; &lt; &#160;"), "&NBSP; &Quot; &amp; &lt; &#160;");
   EXPECT_EQ(DecodeEntities("&amp;nbsp;"), "&amp;nbsp;");
   EXPECT_EQ(DecodeEntities("&&nbsp;;"), "& ;");

@@ -18,13 +18,16 @@ struct ReplaceCase {
 
 TEST(ReplaceStr, ReplacesLeftToRightWithoutRescanning) {
   const ReplaceCase cases[] = {
-      {"aaaa", "aa", "b", "bb"},   {"aaa", "aa", "b", "ba"},   // never overlapping
-      {"aa", "a", "aa", "aaaa"},                               // inserted text not rescanned
-      {"abc", "abc", "", ""},      {"abc", "", "x", "abc"},    // all removed; empty find
-      {"", "a", "x", ""},          {"ab", "abc", "x", "ab"},   // empty source; find too long
-      {"a\r\nb\r\n", "\r\n", "", "ab"},                        // match at the very end
-      {"x\0y"s, "\0"s, "-", "x-y"},                            // NUL is an ordinary byte
-      {"aAa", "A", "b", "aba"},                                // exact case
+      {"aaaa", "aa", "b", "bb"},
+      {"aaa", "aa", "b", "ba"},   // never overlapping
+      {"aa", "a", "aa", "aaaa"},  // inserted text not rescanned
+      {"abc", "abc", "", ""},
+      {"abc", "", "x", "abc"},  // all removed; empty find
+      {"", "a", "x", ""},
+      {"ab", "abc", "x", "ab"},          // empty source; find too long
+      {"a\r\nb\r\n", "\r\n", "", "ab"},  // match at the very end
+      {"x\0y"s, "\0"s, "-", "x-y"},      // NUL is an ordinary byte
+      {"aAa", "A", "b", "aba"},          // exact case
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ReplaceStr(c.source, c.find, c.replace), c.expected) << "source '" << c.source;
@@ -46,12 +49,12 @@ struct DeleteCase {
 
 TEST(DeleteChars, FollowsRangeRules) {
   const DeleteCase cases[] = {
-      {"abcdef", 2, 3, "aef"},  {"abcdef", 3, 4, "ab"},      // range ending at the last byte
-      {"abcdef", 4, 10, "abc"}, {"abcdef", 1, 6, ""},        // past the end; everything
-      {"abcdef", 6, 1, "abcde"}, {"abcdef", 1, 1, "bcdef"},
-      {"abcdef", 0, 2, "abcdef"}, {"abcdef", 7, 1, "abcdef"},  // index outside the text
-      {"abcdef", 2, 0, "abcdef"}, {"abcdef", 2, -3, "abcdef"},
-      {"", 0, 1, ""},           {"abc", 2, 2147483647, "a"},  // huge count cannot overflow
+      {"abcdef", 2, 3, "aef"},     {"abcdef", 3, 4, "ab"},  // range ending at the last byte
+      {"abcdef", 4, 10, "abc"},    {"abcdef", 1, 6, ""},    // past the end; everything
+      {"abcdef", 6, 1, "abcde"},   {"abcdef", 1, 1, "bcdef"},   {"abcdef", 0, 2, "abcdef"},
+      {"abcdef", 7, 1, "abcdef"},  // index outside the text
+      {"abcdef", 2, 0, "abcdef"},  {"abcdef", 2, -3, "abcdef"}, {"", 0, 1, ""},
+      {"abc", 2, 2147483647, "a"},  // huge count cannot overflow
   };
   for (auto c : cases) {
     DeleteChars(c.text, c.index, c.count);
@@ -61,12 +64,8 @@ TEST(DeleteChars, FollowsRangeRules) {
 
 TEST(TrimInPlace, StripsBlankBytesAtBothEnds) {
   const std::pair<std::string, std::string> cases[] = {
-      {"\t a b\r\n", "a b"},
-      {"\x01\x10 \x20\0"s, ""},
-      {"\xA0x\xA0", "\xA0x\xA0"},
-      {"  a\0b  "s, "a\0b"s},
-      {"\0\x01x\x02"s, "x"},
-      {"", ""},
+      {"\t a b\r\n", "a b"},  {"\x01\x10 \x20\0"s, ""}, {"\xA0x\xA0", "\xA0x\xA0"},
+      {"  a\0b  "s, "a\0b"s}, {"\0\x01x\x02"s, "x"},    {"", ""},
   };
   for (auto [text, expected] : cases) {
     TrimInPlace(text);
@@ -76,13 +75,10 @@ TEST(TrimInPlace, StripsBlankBytesAtBothEnds) {
 
 TEST(TrimCopy, EndsAtFirstNulAfterLeadingBlanks) {
   const std::pair<std::string, std::string> cases[] = {
-      {"  ab  ", "ab"},
-      {"ab \0cd"s, "ab "},          // the blank before the NUL stays
-      {"\0abc"s, ""},
-      {" \0 x"s, ""},
-      {" ab\0  "s, "ab"},           // the trailing NUL is blank to the right trim
-      {" \x01x ", "x"},
-      {"", ""},
+      {"  ab  ", "ab"},   {"ab \0cd"s, "ab "},  // the blank before the NUL stays
+      {"\0abc"s, ""},     {" \0 x"s, ""},
+      {" ab\0  "s, "ab"},  // the trailing NUL is blank to the right trim
+      {" \x01x ", "x"},   {"", ""},
       {"   ", ""},
   };
   for (const auto& [text, expected] : cases) {

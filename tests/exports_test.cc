@@ -15,12 +15,24 @@ TEST(LoadedLibrary, ExportsAllFourFunctions) {
 
 TEST(ContentGetSupportedField, EnumeratesEighteenNamedFields) {
   const std::pair<const char*, int> expected[] = {
-      {"Title", 8},           {"Length(Title)", 1},       {"Count(Title)", 1},
-      {"Description", 8},     {"Length(Description)", 1}, {"Count(Description)", 1},
-      {"Keywords", 8},        {"Length(Keywords)", 1},    {"Count(Keywords)", 1},
-      {"H1", 8},              {"H2", 8},                  {"Count(A)", 1},
-      {"Count(A_http)", 1},   {"Count(A_mail)", 1},       {"Count(A_int)", 1},
-      {"Brocken_A", 8},       {"TextSize", 1},            {"Noindex", 8},
+      {"Title", 8},
+      {"Length(Title)", 1},
+      {"Count(Title)", 1},
+      {"Description", 8},
+      {"Length(Description)", 1},
+      {"Count(Description)", 1},
+      {"Keywords", 8},
+      {"Length(Keywords)", 1},
+      {"Count(Keywords)", 1},
+      {"H1", 8},
+      {"H2", 8},
+      {"Count(A)", 1},
+      {"Count(A_http)", 1},
+      {"Count(A_mail)", 1},
+      {"Count(A_int)", 1},
+      {"Brocken_A", 8},
+      {"TextSize", 1},
+      {"Noindex", 8},
   };
   ASSERT_NE(LoadedPlugin().get_supported_field, nullptr);
   for (int index = 0; index < 18; ++index) {

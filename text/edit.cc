@@ -1,5 +1,6 @@
 #include "text/edit.h"
 
+#include <cstring>
 #include <vector>
 
 #include "text/search.h"
@@ -41,6 +42,31 @@ std::string ReplaceStr(std::string_view source, std::string_view find, std::stri
 
 std::string ReplaceText(std::string_view source, std::string_view find, std::string_view replace) {
   return ReplaceAll(source, find, replace, PosText);
+}
+
+void ReplaceInPlace(std::string& text, std::string_view find, std::string_view replace,
+                    bool ignore_case) {
+  if (replace.size() > find.size()) {
+    text = ReplaceAll(text, find, replace, ignore_case ? PosText : PosStr);
+    return;
+  }
+  const SearchFunction search = ignore_case ? PosText : PosStr;
+  const int find_length = static_cast<int>(find.size());
+  // Bytes at and after `read` are still as they were, so the search sees the original text.
+  char* const data = text.data();
+  std::size_t read = 0;
+  std::size_t write = 0;
+  for (int p = search(find, text, 1); p > 0; p = search(find, text, p + find_length)) {
+    const std::size_t match = static_cast<std::size_t>(p) - 1;
+    std::memmove(data + write, data + read, match - read);
+    write += match - read;
+    if (!replace.empty()) std::memcpy(data + write, replace.data(), replace.size());
+    write += replace.size();
+    read = match + find.size();
+  }
+  if (write == read) return;  // nothing shrank: the rest already stands where it belongs
+  std::memmove(data + write, data + read, text.size() - read);
+  text.resize(write + text.size() - read);
 }
 
 void DeleteChars(std::string& text, int index, int count) {

@@ -14,6 +14,12 @@ std::string ReplaceStr(std::string_view source, std::string_view find, std::stri
 // around the matches keeps its case; `replace` is inserted byte for byte.
 std::string ReplaceText(std::string_view source, std::string_view find, std::string_view replace);
 
+// ReplaceStr (or, with `ignore_case`, ReplaceText) done in the caller's string, without a
+// second copy of it. `replace` must be no longer than `find`, so the result never outgrows
+// the bytes still to be read.
+void ReplaceInPlace(std::string& text, std::string_view find, std::string_view replace,
+                    bool ignore_case);
+
 // Deletes `count` bytes of `text` from 1-based `index`. No change when count < 1, text is
 // empty, or index is outside 1..length; a range reaching past the end cuts text at index.
 void DeleteChars(std::string& text, int index, int count);
@@ -26,6 +32,8 @@ void TrimInPlace(std::string& text);
 std::string TrimCopy(std::string_view text);
 
 // True for the bytes the trims strip: codes 0 to 32, compared unsigned.
-constexpr bool IsBlank(char byte) { return static_cast<unsigned char>(byte) <= 0x20; }
+constexpr bool IsBlank(char byte) {
+  return static_cast<unsigned char>(byte) <= 0x20;
+}
 
 }  // namespace pagefields

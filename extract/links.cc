@@ -1,0 +1,187 @@
+#include "extract/links.h"
+
+#include <unordered_set>
+
+#include "extract/file_probe.h"
+#include "platform/file_access.h"
+#include "text/forward_search.h"
+#include "text/search.h"
+
+namespace pagefields {
+namespace {
+
+enum class LinkKind { kNone, kWeb, kMail, kInternal };
+
+// A link value as the half-open range [begin, end) of 1-based document positions.
+struct ValueRange {
+  int begin = 0;
+  int end = 0;
+  bool operator==(const ValueRange&) const = default;
+};
+
+bool IsAsciiLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsSchemeByte(char c) {
+  return IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+// "javascript:", "ftp:", "tel:" …: a letter, at least one more scheme byte, then ':'. A single
+// letter before ':' is a drive, not a scheme.
+bool HasUrlScheme(std::string_view value) {
+  if (value.empty() || !IsAsciiLetter(value[0])) return false;
+  std::size_t i = 1;
+  while (i < value.size() && IsSchemeByte(value[i])) ++i;
+  return i >= 2 && i < value.size() && value[i] == ':';
+}
+
+// The searches of one walk over the anchors. Every walk position only moves right, so each
+// needle is searched through the document once (see ForwardSearch).
+class AnchorWalk {
+ public:
+  explicit AnchorWalk(std::string_view document) : document_(document) {}
+
+  std::string_view Slice(ValueRange range) const {
+    return document_.substr(static_cast<std::size_t>(range.begin) - 1,
+                            static_cast<std::size_t>(range.end - range.begin));
+  }
+
+  // True when `search`'s first match from range.begin lies wholly inside the range.
+  static bool Contains(ForwardSearch& search, int needle_length, ValueRange range) {
+    const int at = search.From(range.begin);
+    return at != 0 && at + needle_length <= range.end;
+  }
+
+  // The link value of the anchor at `anchor`, or false when it has no "href=".
+  bool ValueOf(int anchor, ValueRange& value) {
+    const int tag_end = tag_ends_.From(anchor);
+    if (tag_end == 0) return false;
+    // The tag text runs from anchor + 1 to tag_end - 1. An "href=" that starts inside it
+    // also ends inside it, since the ">" at tag_end is none of its bytes.
+    const int href = hrefs_.From(anchor + 1);
+    if (href == 0 || href >= tag_end) return false;
+    const int rest = href + 5;  // R, the tag text behind "href=", spans [rest, tag_end)
+    value = {rest, rest};
+    if (rest >= tag_end) return true;
+    const char first = document_[static_cast<std::size_t>(rest) - 1];
+    if (first == '"' || first == '\'') {
+      const int closing = (first == '"' ? double_quotes_ : single_quotes_).From(rest + 1);
+      value = closing != 0 && closing < tag_end ? ValueRange{rest + 1, closing}
+                                                : ValueRange{rest, tag_end};
+    } else {
+      // Only a blank ends an unquoted value, and never one in its first byte.
+      const int blank = blanks_.From(rest + 1);
+      value = {rest, blank != 0 && blank < tag_end ? blank : tag_end};
+    }
+    return true;
+  }
+
+  LinkKind KindOf(ValueRange value) {
+    const std::string_view text = Slice(value);
+    if (Contains(http_, 7, value) || Contains(https_, 8, value) || text.starts_with("//")) {
+      return LinkKind::kWeb;
+    }
+    if (Contains(mailto_, 7, value)) return LinkKind::kMail;
+    return LinkKind::kInternal;
+  }
+
+  // The value without its fragment and query: up to the first '#' or '?'.
+  ValueRange LocalPart(ValueRange value) {
+    ValueRange local = value;
+    for (ForwardSearch* cut : {&hashes_, &questions_}) {
+      const int at = cut->From(value.begin);
+      if (at != 0 && at < local.end) local.end = at;
+    }
+    return local;
+  }
+
+  // Bytes of the value that a NUL-terminated path query sees.
+  int QueriedLength(ValueRange value) {
+    const int nul = nuls_.From(value.begin);
+    return (nul != 0 && nul < value.end ? nul : value.end) - value.begin;
+  }
+
+  int NextAnchor(int after) { return anchors_.From(after + 1); }
+
+ private:
+  std::string_view document_;
+  ForwardSearch anchors_{"<a", document_, PosText};
+  ForwardSearch tag_ends_{">", document_, PosStr};
+  ForwardSearch hrefs_{"href=", document_, PosText};
+  ForwardSearch double_quotes_{"\"", document_, PosStr};
+  ForwardSearch single_quotes_{"'", document_, PosStr};
+  ForwardSearch blanks_{" ", document_, PosStr};
+  ForwardSearch http_{"http://", document_, PosText};
+  ForwardSearch https_{"https://", document_, PosText};
+  ForwardSearch mailto_{"mailto:", document_, PosText};
+  ForwardSearch hashes_{"#", document_, PosStr};
+  ForwardSearch questions_{"?", document_, PosStr};
+  ForwardSearch nuls_{std::string_view("\0", 1), document_, PosStr};
+};
+
+// Probes local file targets, remembering the ones found so a repeated link costs nothing.
+class TargetProbe {
+ public:
+  explicit TargetProbe(std::string_view folder) : folder_(folder) {}
+
+  bool IsMissing(std::string_view local, int queried_length) {
+    // No file system can resolve a longer path, so the query would fail.
+    if (folder_.size() + static_cast<std::size_t>(queried_length) >
+        platform::kLongestQueryablePath) {
+      return true;
+    }
+    if (existing_.contains(local)) return false;
+    if (!FileExistsNotDir(std::string(folder_) + std::string(local))) return true;
+    existing_.insert(local);
+    return false;
+  }
+
+ private:
+  std::string_view folder_;
+  std::unordered_set<std::string_view> existing_;
+};
+
+}  // namespace
+
+void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& counts,
+               std::string& broken_link) {
+  broken_link.clear();
+  counts.WebCount = 0;
+  const bool probing = counts.InternalCount == kProbeBrokenLinks;
+  counts.InternalCount = 0;
+  counts.MailCount = 0;
+
+  AnchorWalk walk(document);
+  TargetProbe probe(folder);
+  // Occurrences that share their tag and their "href=" share the value; its kind and probe
+  // outcome are taken over instead of being worked out again.
+  ValueRange previous_value{};
+  LinkKind previous_kind = LinkKind::kNone;
+  for (int anchor = walk.NextAnchor(0); anchor > 0; anchor = walk.NextAnchor(anchor)) {
+    ValueRange value;
+    if (!walk.ValueOf(anchor, value)) continue;
+    const bool repeated = previous_kind != LinkKind::kNone && value == previous_value;
+    const LinkKind kind = repeated ? previous_kind : walk.KindOf(value);
+    previous_value = value;
+    previous_kind = kind;
+    if (kind == LinkKind::kWeb) {
+      ++counts.WebCount;
+    } else if (kind == LinkKind::kMail) {
+      ++counts.MailCount;
+    } else {
+      ++counts.InternalCount;
+      if (!probing || repeated) continue;
+      const ValueRange local = walk.LocalPart(value);
+      const std::string_view local_text = walk.Slice(local);
+      // An empty local part is the page itself; a scheme names no local file.
+      if (local_text.empty() || HasUrlScheme(local_text)) continue;
+      if (probe.IsMissing(local_text, walk.QueriedLength(local))) {
+        broken_link = local_text;
+        return;
+      }
+    }
+  }
+}
+
+}  // namespace pagefields
