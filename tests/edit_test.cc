@@ -40,6 +40,24 @@ TEST(ReplaceText, KeepsCaseAroundMatches) {
   EXPECT_EQ(ReplaceText("\xE0\xC0", "\xC0", "-"), "--");
 }
 
+TEST(ReplaceInPlace, GivesTheSameBytesAsACopyingReplace) {
+  const ReplaceCase cases[] = {
+      {"a\r\nb\r\n", "\r\n", "", ""},  {"\r\r\n\n", "\r\n", "", ""},
+      {"x<P>y<p>", "<p>", "\r\n", ""}, {"<br><BR><br", "<br>", "\r\n", ""},
+      {"aaaa", "aa", "b", ""},         {"none", "<p>", "\r\n", ""},
+      {"", "\r\n", " ", ""},           {"ab\0ab"s, "ab", "c", ""},
+  };
+  for (const auto& c : cases) {
+    for (const bool ignore_case : {false, true}) {
+      std::string text = c.source;
+      ReplaceInPlace(text, c.find, c.replace, ignore_case);
+      const std::string copied = ignore_case ? ReplaceText(c.source, c.find, c.replace)
+                                             : ReplaceStr(c.source, c.find, c.replace);
+      EXPECT_EQ(text, copied) << "'" << c.source << "' ignore_case " << ignore_case;
+    }
+  }
+}
+
 struct DeleteCase {
   std::string text;
   int index;

@@ -1,0 +1,131 @@
+#include "extract/links.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/temp_folder.h"
+
+namespace pagefields {
+namespace {
+
+struct Census {
+  int web;
+  int mail;
+  int internal;
+  bool operator==(const Census&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Census& c) {
+  return out << "web " << c.web << ", mail " << c.mail << ", internal " << c.internal;
+}
+
+Census Count(const std::string& document) {
+  LinkCounts counts;
+  std::string broken;
+  ScanLinks("", document, counts, broken);
+  return {counts.WebCount, counts.MailCount, counts.InternalCount};
+}
+
+TEST(ScanLinks, ClassifiesWebBeforeMailBeforeInternal) {
+  const std::pair<std::string, Census> cases[] = {
+      {"no anchors here", {0, 0, 0}},
+      {"<a href=\"http://x.org\">", {1, 0, 0}},
+      {"<A HREF=\"HTTPS://x.org\">", {1, 0, 0}},
+      {"<a href=//cdn.x.org/a.js>", {1, 0, 0}},
+      {"<a href=\"page.html?u=http://x\">", {1, 0, 0}},
+      {"<a href=\"mailto:me@x.org\">", {0, 1, 0}},
+      {"<a href=\"mailto:me@x.org?http://x\">", {1, 0, 0}},
+      {"<a href=\"ftp://x.org\">", {0, 0, 1}},
+      {"<a href=\"/x//y\">", {0, 0, 1}},
+      {"<a href=http:/x>", {0, 0, 1}},
+      {"<a href=a.html><a href=http://b><a href=mailto:c><a href=d><a href=e>"
+       "<a href=https://f>",
+       {2, 1, 3}},
+  };
+  for (const auto& [document, expected] : cases) EXPECT_EQ(Count(document), expected) << document;
+}
+
+TEST(ScanLinks, ReadsEveryAnchorOccurrenceByTheSameRules) {
+  const std::pair<std::string, Census> cases[] = {
+      {"<a name=top>", {0, 0, 0}},  // no href
+      {"<a href =x>", {0, 0, 0}},   // blank before "="
+      {"<area href=map.html><abbr title=x>", {0, 0, 1}},
+      {"<a data-href=a.html href=http://x>", {0, 0, 1}},      // the first "href=" wins
+      {"<a href=x.html", {0, 0, 0}},                          // no ">" after it
+      {"<a title=\"<a href=http://x>\" href=y>", {2, 0, 0}},  // counted twice
+      {"<a href=\"a>b.html\">", {0, 0, 1}},
+      {"<a href=\"\">", {0, 0, 1}},
+      {"<a href=>", {0, 0, 1}},
+  };
+  for (const auto& [document, expected] : cases) EXPECT_EQ(Count(document), expected) << document;
+}
+
+struct ProbeCase {
+  std::string document;
+  std::string expected;
+};
+
+class BrokenLinkProbe : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    site_.Write("index.html", "x");
+    site_.Write("docs/a.html", "x");
+    site_.MakeFolder("images");
+    folder_ = site_.path().string() + "/";
+  }
+
+  std::string Probe(const std::string& document, const std::string& folder) {
+    LinkCounts counts;
+    counts.InternalCount = kProbeBrokenLinks;
+    std::string broken = "stale";
+    ScanLinks(folder, document, counts, broken);
+    return broken;
+  }
+
+  testing::TempFolder site_;
+  std::string folder_;
+};
+
+TEST_F(BrokenLinkProbe, ReportsTheFirstMissingLocalFile) {
+  const ProbeCase cases[] = {
+      {"<a href=index.html><a href=docs/a.html>", ""},
+      {"<a href=index.html><a href=gone.html><a href=lost.html>", "gone.html"},
+      {"<a href=\"docs/a.html#part\"><a href=\"b.html#x\">", "b.html"},
+      {"<a href=\"docs/a.html?v=2\"><a href=\"c.html?q#f\">", "c.html"},
+      {"<a href=\"#top\"><a href=\"\"><a href=\"?x=1\"><a href=d.html>", "d.html"},
+      {"<a href=\"javascript:go()\"><a href=tel:123><a href=file:x><a href=e.html>", "e.html"},
+      {"<a href=images>", "images"},                            // a folder counts as missing
+      {"<a href=gone\r\nclass=x title=y>", "gone\r\nclass=x"},  // only a blank ends it
+      {"<a href= gone.html x>", " gone.html"},                  // a leading blank stays
+      {"<a href=\"a>b.html\">", "\"a"},                         // cut at ">", quote kept
+      {"<a href=http://x/gone.html><a href=mailto:m><a href=f.html>", "f.html"},
+      {"<a href=\"docs/a.html#" + std::string(3000, 'f') + "\"><a href=g.html>", "g.html"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Probe(c.document, folder_), c.expected) << c.document;
+}
+
+TEST_F(BrokenLinkProbe, JoinsTheValueToTheFolderAsItIs) {
+  // With an empty folder the value alone is probed, relative to the current folder.
+  EXPECT_EQ(Probe("<a href=" + folder_ + "index.html>", ""), "");
+  EXPECT_EQ(Probe("<a href=" + folder_ + "none.html>", ""), folder_ + "none.html");
+  // No separator is added between folder and value.
+  EXPECT_EQ(Probe("<a href=docs/a.html>", site_.path().string()), "docs/a.html");
+  // A path no file system can hold is missing without a query.
+  const std::string long_name(5000, 'n');
+  EXPECT_EQ(Probe("<a href=" + long_name + ">", folder_), long_name);
+}
+
+TEST_F(BrokenLinkProbe, CountsAsItGoes) {
+  LinkCounts counts;
+  counts.InternalCount = kProbeBrokenLinks;
+  std::string broken;
+  ScanLinks(folder_, "<a href=http://x><a href=index.html><a href=gone><a href=later>", counts,
+            broken);
+  EXPECT_EQ(broken, "gone");
+  EXPECT_EQ(counts.WebCount, 1);
+  EXPECT_EQ(counts.InternalCount, 2);
+}
+
+}  // namespace
+}  // namespace pagefields

@@ -1,0 +1,70 @@
+#include "extract/text_size.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "extract/noindex.h"
+#include "extract/strip_tags.h"
+
+namespace pagefields {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(StripTags, RemovesSpansLeftToRight) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a<b>c</b>d", "acd"}, {"<<b>>x", ">x"},  // a "<" inside a span goes with it
+      {"<><><>", ""},        {"a<b", "a<b"},    // no ">" after it: the rest stays
+      {"a<b>c<d", "ac<d"},   {"a>b", "a>b"},   {"x<!-- a > b -->y", "x b -->y"}, {"", ""},
+  };
+  for (auto [text, expected] : cases) {
+    StripTags(text);
+    EXPECT_EQ(text, expected);
+  }
+}
+
+TEST(MeasureTextSize, CountsBytesOutsideTags) {
+  const std::pair<std::string, int> cases[] = {
+      {"abc", 3},
+      {"a\r\nb\r\n", 2},  // CR LF line ends count nothing
+      {"a\nb\n", 4},      // LF ends count one byte each
+      {"a\rb", 3},
+      {"\r\r\n\n", 2},  // the inner pair goes; what it leaves is a CR LF
+      {"<p>x<P>", 5},
+      {"<br>x<BR>", 5},
+      {"<p class=a>x<br/>", 1},
+      {"<b><i>word</i></b>", 4},
+      {"a < b and c > d", 4},
+      {"a <b", 4},
+      {"a > b", 5},
+      {"<!-- x > y -->z", 7},
+      {"&nbsp;", 6},
+      {"<\r\np>", 2},  // removing CR LF first makes a "<p>"
+      {"\0<a>\0"s, 2},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(MeasureTextSize(text), expected) << text;
+}
+
+TEST(ExtractNoindexText, JoinsFlattensTrimsAndStrips) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"no blocks", ""},
+      {"<noindex>A</noindex>x<NoIndex>C</NOINDEX>", "AC"},
+      {"<noindex class=x>A</noindex>", ""},
+      {"<noindex>A", ""},
+      {"<noindex>A\r\nB</noindex>", "A B"},
+      {"<noindex>A\nB\tC\r</noindex>", "A\nB\tC"},
+      {"<noindex>\r</noindex><noindex>\nB</noindex>", "B"},  // a CR LF across two blocks
+      {"<noindex>A<noindex>B</noindex>C</noindex>", "ABB"},
+      {"<noindex><b> word </b></noindex>", " word "},
+      {"<noindex> <b><i>word</i></b> </noindex>", "word"},
+      {"<noindex>ab\0cd</noindex>"s, "ab"},
+      {"<noindex>\0ab</noindex>"s, ""},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(ExtractNoindexText(text), expected) << text;
+  }
+}
+
+}  // namespace
+}  // namespace pagefields
