@@ -42,12 +42,11 @@ bool CandidateRange(std::string_view needle, std::string_view haystack, int star
   return first <= last;
 }
 
-}  // namespace
-
-int PosStr(std::string_view needle, std::string_view haystack, int start) {
-  std::size_t first = 0;
-  std::size_t last = 0;
-  if (!CandidateRange(needle, haystack, start, first, last)) return 0;
+// Tries, by memchr on the exact first needle byte, the candidates first..last (0-based) and
+// returns the 1-based position of the first one whose other bytes satisfy `rest_equal`.
+template <typename RestEqual>
+int ScanByFirstByte(std::string_view needle, std::string_view haystack, std::size_t first,
+                    std::size_t last, RestEqual rest_equal) {
   const char* const base = haystack.data();
   const char* at = base + first;
   const char* const end = base + last + 1;
@@ -55,32 +54,33 @@ int PosStr(std::string_view needle, std::string_view haystack, int start) {
     const void* hit = std::memchr(at, needle[0], static_cast<std::size_t>(end - at));
     if (hit == nullptr) return 0;
     at = static_cast<const char*>(hit);
-    if (std::memcmp(at + 1, needle.data() + 1, needle.size() - 1) == 0) {
-      return static_cast<int>(at - base) + 1;
-    }
+    if (rest_equal(at)) return static_cast<int>(at - base) + 1;
     ++at;
   }
   return 0;
+}
+
+}  // namespace
+
+int PosStr(std::string_view needle, std::string_view haystack, int start) {
+  std::size_t first = 0;
+  std::size_t last = 0;
+  if (!CandidateRange(needle, haystack, start, first, last)) return 0;
+  return ScanByFirstByte(needle, haystack, first, last, [needle](const char* at) {
+    return std::memcmp(at + 1, needle.data() + 1, needle.size() - 1) == 0;
+  });
 }
 
 int PosText(std::string_view needle, std::string_view haystack, int start) {
   std::size_t first = 0;
   std::size_t last = 0;
   if (!CandidateRange(needle, haystack, start, first, last)) return 0;
+  if (kHasNoCaseVariant[static_cast<std::uint8_t>(needle[0])]) {
+    return ScanByFirstByte(needle, haystack, first, last,
+                           [needle](const char* at) { return RestEqualsFolded(needle, at); });
+  }
   const std::uint8_t lead = FoldCase(needle[0]);
   const char* const base = haystack.data();
-  if (kHasNoCaseVariant[static_cast<std::uint8_t>(needle[0])]) {
-    const char* at = base + first;
-    const char* const end = base + last + 1;
-    while (at < end) {
-      const void* hit = std::memchr(at, needle[0], static_cast<std::size_t>(end - at));
-      if (hit == nullptr) return 0;
-      at = static_cast<const char*>(hit);
-      if (RestEqualsFolded(needle, at)) return static_cast<int>(at - base) + 1;
-      ++at;
-    }
-    return 0;
-  }
   for (std::size_t p = first; p <= last; ++p) {
     if (FoldCase(base[p]) == lead && RestEqualsFolded(needle, base + p)) {
       return static_cast<int>(p) + 1;
