@@ -53,12 +53,20 @@ void ReadRestOfFile(platform::FileHandle file, std::string& document) {
 }
 
 std::optional<std::string> LoadDocument(const char* path) {
+  LoadFailure ignored;
+  return LoadDocument(path, ignored);
+}
+
+std::optional<std::string> LoadDocument(const char* path, LoadFailure& failure) {
+  failure = LoadFailure::kUnreadable;
   OpenFile file(path);
   if (!file.is_open()) return std::nullopt;
 
   char sniff[SniffLength];
   const int sniffed = platform::ReadBytes(file.handle(), sniff, SniffLength);
-  if (sniffed <= 0) return std::nullopt;
+  if (sniffed < 0) return std::nullopt;
+  failure = LoadFailure::kNotHtml;
+  if (sniffed == 0) return std::nullopt;
   std::string document(sniff, static_cast<std::size_t>(sniffed));
   if (PosText("<HTML>", document, 1) == 0) return std::nullopt;
 

@@ -11,10 +11,15 @@ namespace pagefields {
 // A file is HTML when "<HTML>", in any letter case, lies wholly within its first bytes.
 inline constexpr int SniffLength = 64;
 
+// Why LoadDocument gave no document.
+enum class LoadFailure { kUnreadable, kNotHtml };
+
 // The whole file `path` as the DocumentText, or nullopt when it cannot be opened or read or
-// its first SniffLength bytes hold no "<HTML>". Running out of memory while reading the rest
-// leaves the text loaded so far. The file is closed before this returns.
+// its first SniffLength bytes hold no "<HTML>"; the second form also tells which. Running out
+// of memory while reading the rest leaves the text loaded so far. The file is closed before
+// this returns.
 std::optional<std::string> LoadDocument(const char* path);
+std::optional<std::string> LoadDocument(const char* path, LoadFailure& failure);
 
 // Appends to `document` the bytes of `file` from its current position to its end, read in
 // place so the file is held in memory once. Appends nothing when nothing remains or when the

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pagefields::cli {
+
+// A path the walk could not use, with the reason to report.
+struct WalkProblem {
+  std::string path;
+  std::string reason;
+};
+
+struct WalkResult {
+  std::vector<std::string> files;         // the files to consider, sorted bytewise, each once
+  std::vector<std::string> missing;       // named paths that do not exist
+  std::vector<WalkProblem> unlisted;      // folders whose entries could not be read
+  std::vector<WalkProblem> not_followed;  // symbolic links that lead out of their tree
+};
+
+// True for the names a folder walk considers: ending in .htm, .html, .shtml or .xhtml in any
+// letter case.
+bool HasPageExtension(const std::string& name);
+
+// The files that `paths` name. A named file is always considered, a named folder is walked
+// recursively: its files with a page extension (every file with `all_files`) are considered.
+// The walk never descends through a symbolic link, and considers a linked file only when
+// the link stays inside the named folder. Paths keep the spelling they were given, with the
+// walked names appended after a '/'.
+WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files);
+
+}  // namespace pagefields::cli

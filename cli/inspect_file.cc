@@ -1,0 +1,78 @@
+#include "cli/inspect_file.h"
+
+#include <cerrno>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#include "plugin/document.h"
+
+namespace pagefields::cli {
+namespace {
+
+// "Brocken_A" is row 15: the first internal link whose target file is missing.
+constexpr int kBrokenLinkRow = 15;
+static_assert(FieldTable[kBrokenLinkRow].name == "Brocken_A");
+
+// Why `path` cannot be read, or empty when it is a file that may be opened. Anything but a
+// regular file is refused before the open: a pipe or a device would block it or never end.
+std::string RefusalReason(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (error) return error.message();
+  if (std::filesystem::is_directory(status)) return "is a folder";
+  if (!std::filesystem::is_regular_file(status)) return "not a regular file";
+  return {};
+}
+
+FileReport Unreadable(std::string reason) {
+  FileReport report;
+  report.outcome = FileOutcome::kUnreadable;
+  report.reason = "cannot be read: " + std::move(reason);
+  return report;
+}
+
+FileReport InspectLoaded(const std::string& path, FieldSet wanted, int max_len) {
+  if (std::string refusal = RefusalReason(path); !refusal.empty()) {
+    return Unreadable(std::move(refusal));
+  }
+  LoadFailure failure = LoadFailure::kUnreadable;
+  errno = 0;
+  const auto document = LoadDocument(path.c_str(), failure);
+  if (!document) {
+    if (failure == LoadFailure::kUnreadable) {
+      const int code = errno;
+      return Unreadable(code != 0 ? std::generic_category().message(code) : "read failed");
+    }
+    FileReport report;
+    report.outcome = FileOutcome::kNotHtml;
+    report.reason = "not HTML: no <HTML> in the first 64 bytes";
+    return report;
+  }
+
+  wanted.set(kBrokenLinkRow);
+  FileReport report;
+  report.outcome = FileOutcome::kPage;
+  report.values = ComputeFields(*document, FolderOfPath(path), wanted);
+  report.has_broken_link = !report.values[kBrokenLinkRow].text.empty();
+  for (int row = 0; row < kFieldCount; ++row) {
+    if (FieldTable[row].type == FieldTypeString) {
+      report.values[row].text = DeliveredText(report.values[row].text, max_len);
+    }
+  }
+  return report;
+}
+
+}  // namespace
+
+FileReport InspectFile(const std::string& path, FieldSet wanted, int max_len) {
+  try {
+    return InspectLoaded(path, wanted, max_len);
+  } catch (const std::exception& error) {
+    return Unreadable(error.what());
+  } catch (...) {
+    return Unreadable("unexpected failure");
+  }
+}
+
+}  // namespace pagefields::cli

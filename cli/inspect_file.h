@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "plugin/field_values.h"
+
+namespace pagefields::cli {
+
+enum class FileOutcome { kPage, kNotHtml, kUnreadable };
+
+// What one file gave.
+struct FileReport {
+  FileOutcome outcome = FileOutcome::kUnreadable;
+  std::string reason;  // why the file gave no page
+  // The wanted rows as a host buffer of max_len bytes receives them: numbers, and the
+  // delivered text of string rows (entities decoded, cut at a NUL and to max_len - 1).
+  FieldValues values{};
+  bool has_broken_link = false;  // the page links to a missing internal file
+};
+
+// Reads the file `path` once, recognises it as the plugin does and computes the `wanted`
+// rows from that one DocumentText. The broken-link row is always computed, for
+// has_broken_link. Never throws: a failure makes the file unreadable, with its reason.
+FileReport InspectFile(const std::string& path, FieldSet wanted, int max_len);
+
+}  // namespace pagefields::cli

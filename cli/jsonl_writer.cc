@@ -1,0 +1,45 @@
+// jsonl: one JSON object per page, keyed by the field names, numbers as numbers.
+#include <nlohmann/json.hpp>
+
+#include "cli/page_writers.h"
+
+namespace pagefields::cli {
+namespace {
+
+class JsonlWriter : public PageWriter {
+ public:
+  JsonlWriter(std::vector<int> columns, const CodePage* code_page, std::FILE* out)
+      : columns_(std::move(columns)), code_page_(code_page), out_(out) {}
+
+  void Page(const std::string& path, const FieldValues& values) override {
+    nlohmann::ordered_json page;
+    page[kFileColumn] = path;
+    for (const int row : columns_) {
+      const std::string name(FieldTable[row].name);
+      if (FieldTable[row].type == FieldTypeNumeric32) {
+        page[name] = values[row].number;
+      } else {
+        page[name] = ValueText(row, values[row], code_page_);
+      }
+    }
+    // JSON escapes control characters itself; bytes that are not UTF-8 (only a path can
+    // hold them) become U+FFFD.
+    std::string line = page.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), out_);
+  }
+
+ private:
+  std::vector<int> columns_;
+  const CodePage* code_page_;
+  std::FILE* out_;
+};
+
+}  // namespace
+
+std::unique_ptr<PageWriter> MakeJsonlWriter(std::vector<int> columns, const CodePage* code_page,
+                                            std::FILE* out) {
+  return std::make_unique<JsonlWriter>(std::move(columns), code_page, out);
+}
+
+}  // namespace pagefields::cli

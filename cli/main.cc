@@ -1,0 +1,111 @@
+// pagefields: the plugin's eighteen fields for every HTML page of whole folders, as a table,
+// tsv, csv or jsonl, for people who audit sites from the shell and in CI.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "cli/code_page.h"
+#include "cli/folder_walk.h"
+#include "cli/inspect_file.h"
+#include "cli/options.h"
+#include "cli/ordered_runner.h"
+#include "cli/output_format.h"
+#include "cli/progress.h"
+
+namespace pagefields::cli {
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitBrokenLinks = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitMissingPath = 3;
+constexpr int kExitFailed = 4;  // the output could not be written, or the run broke off
+
+void Report(const std::string& path, const std::string& reason) {
+  std::fprintf(stderr, "pagefields: %s: %s\n", path.c_str(), reason.c_str());
+}
+
+// Names on standard error what the walk could not use; folders that could not be listed
+// count as unreadable.
+void ReportWalkProblems(const WalkResult& walk, RunCounts& counts) {
+  for (const std::string& path : walk.missing) Report(path, "no such file or folder");
+  for (const WalkProblem& problem : walk.unlisted) {
+    Report(problem.path, "cannot list the folder: " + problem.reason);
+    ++counts.unreadable;
+  }
+  for (const WalkProblem& problem : walk.not_followed) {
+    Report(problem.path, "not followed: " + problem.reason);
+  }
+}
+
+int Run(const Options& options) {
+  const auto started = std::chrono::steady_clock::now();
+  const bool convert = !options.raw;
+  const std::optional<CodePage> code_page =
+      convert ? CodePage::Open(options.code_page) : std::nullopt;
+  if (convert && !code_page) {
+    std::fprintf(stderr, "pagefields: iconv cannot convert code page %d\n", options.code_page);
+    return kExitUsage;
+  }
+
+  RunCounts counts;
+  const WalkResult walk = CollectFiles(options.paths, options.all_files);
+  ReportWalkProblems(walk, counts);
+
+  FieldSet wanted;
+  for (const int row : options.columns) wanted.set(static_cast<std::size_t>(row));
+  const auto writer =
+      MakePageWriter(options.format, options.columns, code_page ? &*code_page : nullptr, stdout);
+  ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, walk.files.size(), stderr);
+
+  RunInOrder<FileReport>(
+      walk.files.size(), options.jobs,
+      [&](std::size_t i) { return InspectFile(walk.files[i], wanted, options.max_len); },
+      [&](std::size_t i, FileReport report) {
+        ++counts.considered;
+        if (report.outcome == FileOutcome::kPage) {
+          ++counts.pages;
+          if (report.has_broken_link) ++counts.broken;
+          writer->Page(walk.files[i], report.values);
+        } else {
+          ++(report.outcome == FileOutcome::kNotHtml ? counts.not_html : counts.unreadable);
+          progress.Clear();
+          Report(walk.files[i], report.reason);
+        }
+        progress.Update(i + 1, counts.pages);
+      });
+  writer->Finish();
+  progress.Clear();
+
+  const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::fprintf(stderr, "%s\n", SummaryLine(counts, seconds).c_str());
+
+  if (!written) {
+    std::fprintf(stderr, "pagefields: the output could not be written\n");
+    return kExitFailed;
+  }
+  if (!walk.missing.empty()) return kExitMissingPath;
+  if (options.fail_on_broken && counts.broken > 0) return kExitBrokenLinks;
+  return kExitSuccess;
+}
+
+}  // namespace
+}  // namespace pagefields::cli
+
+int main(int argc, char** argv) {
+  using namespace pagefields::cli;
+  try {
+    const Environment environment{::isatty(STDOUT_FILENO) != 0,
+                                  std::thread::hardware_concurrency()};
+    auto parsed = ParseArguments(argc, argv, environment);
+    if (const int* exit_code = std::get_if<int>(&parsed)) return *exit_code;
+    return Run(std::get<Options>(parsed));
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "pagefields: %s\n", error.what());
+    return kExitFailed;
+  }
+}

@@ -1,0 +1,130 @@
+#include "cli/options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <map>
+#include <string_view>
+
+#include "plugin/field_table.h"
+
+namespace pagefields::cli {
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kMaxJobs = 256;
+
+std::string FieldNameList() {
+  std::string names;
+  for (const FieldRow& row : FieldTable) {
+    if (!names.empty()) names += ", ";
+    names += row.name;
+  }
+  return names;
+}
+
+// The FieldTable rows named in the comma-separated `names`, in their order, each once.
+// Throws CLI::ValidationError for a name that is not a field's exact name.
+std::vector<int> ColumnsNamed(std::string_view names) {
+  std::vector<int> columns;
+  for (std::size_t start = 0; start <= names.size();) {
+    std::size_t comma = names.find(',', start);
+    if (comma == std::string_view::npos) comma = names.size();
+    const std::string_view name = names.substr(start, comma - start);
+    start = comma + 1;
+    const auto row = std::find_if(FieldTable.begin(), FieldTable.end(),
+                                  [&](const FieldRow& field) { return field.name == name; });
+    if (row == FieldTable.end()) {
+      throw CLI::ValidationError("--fields", "no field named '" + std::string(name) +
+                                                 "'; the fields are: " + FieldNameList());
+    }
+    const int index = static_cast<int>(row - FieldTable.begin());
+    if (std::find(columns.begin(), columns.end(), index) == columns.end()) {
+      columns.push_back(index);
+    }
+  }
+  return columns;
+}
+
+constexpr const char* kFooter =
+    R"(Output: one line per HTML page, in sorted path order. table is aligned for
+reading (the default on a terminal); tsv has one header line of the field names (the
+default otherwise); csv quotes as RFC 4180; jsonl writes one JSON object per page. Text
+is converted from the code page to UTF-8, except with tsv --raw. Backslashes and control
+bytes are written as \\, \t, \n, \r or \xHH, so one page is always one line.
+
+Pages that are not HTML (no "<HTML>" in their first 64 bytes) and files that cannot be
+read are reported on standard error and counted in the closing summary.
+
+Exit status: 0 success; 1 with --fail-on-broken when a page links to a missing file;
+2 usage error; 3 a named path does not exist; 4 the output could not be written.)";
+
+}  // namespace
+
+std::variant<Options, int> ParseArguments(int argc, char** argv, const Environment& environment) {
+  Options options;
+  options.format = environment.stdout_is_terminal ? OutputFormat::kTable : OutputFormat::kTsv;
+  options.jobs = static_cast<int>(std::clamp<unsigned>(environment.cores, 1, kMaxJobs));
+
+  CLI::App app(
+      "Shows the title, meta tags, headings, link counts, first missing link, text\n"
+      "size and noindex text of every HTML page in the given files and folders.",
+      "pagefields");
+  app.set_version_flag("--version", std::string("pagefields ") + PAGEFIELDS_VERSION);
+  app.footer(kFooter);
+  app.get_formatter()->column_width(26);
+
+  app.add_option("PATH", options.paths,
+                 "Files and folders; folders are searched recursively for .htm, .html,\n"
+                 ".shtml and .xhtml files (any letter case)")
+      ->required();
+
+  const std::map<std::string, OutputFormat> formats = {{"table", OutputFormat::kTable},
+                                                       {"tsv", OutputFormat::kTsv},
+                                                       {"csv", OutputFormat::kCsv},
+                                                       {"jsonl", OutputFormat::kJsonl}};
+  app.add_option("-f,--format", options.format, "Output format: table, tsv, csv or jsonl")
+      ->transform(CLI::CheckedTransformer(formats))
+      ->option_text("FORMAT");
+  app.add_flag("--raw", options.raw, "With tsv: write the text bytes unconverted");
+
+  std::string field_names;
+  const CLI::Option* fields =
+      app.add_option("--fields", field_names,
+                     "Comma-separated field names to show, in this order (default: all)")
+          ->option_text("NAME,...");
+  app.add_option("--codepage", options.code_page,
+                 "Code page of the pages' text: 1251 or 1252 (default 1251)")
+      ->check(CLI::IsMember({1251, 1252}))
+      ->option_text("CP");
+  app.add_option("--max-len", options.max_len,
+                 "Cut strings as a host buffer of N bytes does: N-1 bytes (default: no cut)")
+      ->check(CLI::PositiveNumber)
+      ->option_text("N");
+  app.add_option("-j,--jobs", options.jobs, "Files read at the same time (default: the cores)")
+      ->check(CLI::Range(1, kMaxJobs))
+      ->option_text("N");
+  app.add_flag("--all-files", options.all_files,
+               "In folders, consider every file, not only .htm, .html, .shtml, .xhtml");
+  app.add_flag("-q,--quiet", options.quiet, "No progress line");
+  app.add_flag("--fail-on-broken", options.fail_on_broken,
+               "Exit with 1 when some page links to a missing file");
+
+  try {
+    app.parse(argc, argv);
+    if (options.raw && options.format != OutputFormat::kTsv) {
+      throw CLI::ValidationError("--raw", "only tsv output can be raw");
+    }
+    if (fields->count() == 0) {
+      for (int index = 0; index < kFieldCount; ++index) options.columns.push_back(index);
+    } else {
+      options.columns = ColumnsNamed(field_names);
+    }
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? 0 : kExitUsage;
+  }
+  return options;
+}
+
+}  // namespace pagefields::cli

@@ -1,0 +1,77 @@
+// table: the pages gathered, then written with every column as wide as its widest cell.
+#include <algorithm>
+
+#include "cli/line_escape.h"
+#include "cli/page_writers.h"
+
+namespace pagefields::cli {
+namespace {
+
+// Columns a UTF-8 text takes on a terminal: one per character.
+std::size_t DisplayWidth(std::string_view text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+  }));
+}
+
+class TableWriter : public PageWriter {
+ public:
+  TableWriter(std::vector<int> columns, const CodePage* code_page, std::FILE* out)
+      : columns_(std::move(columns)), code_page_(code_page), out_(out) {
+    std::vector<std::string> header{kFileColumn};
+    for (const int row : columns_) header.emplace_back(FieldTable[row].name);
+    lines_.push_back(std::move(header));
+  }
+
+  void Page(const std::string& path, const FieldValues& values) override {
+    std::vector<std::string> cells{EscapeForLine(path)};
+    for (const int row : columns_) {
+      cells.push_back(EscapeForLine(ValueText(row, values[row], code_page_)));
+    }
+    lines_.push_back(std::move(cells));
+  }
+
+  void Finish() override {
+    std::vector<std::size_t> widths(columns_.size() + 1, 0);
+    for (const auto& cells : lines_) {
+      for (std::size_t i = 0; i < cells.size(); ++i) {
+        widths[i] = std::max(widths[i], DisplayWidth(cells[i]));
+      }
+    }
+    for (const auto& cells : lines_) WriteLine(cells, widths);
+  }
+
+ private:
+  // Numbers stand right-aligned under their name, text left-aligned; two spaces between
+  // columns and none after the last.
+  void WriteLine(const std::vector<std::string>& cells, const std::vector<std::size_t>& widths) {
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      const std::string padding(widths[i] - DisplayWidth(cells[i]), ' ');
+      const bool last = i + 1 == cells.size();
+      if (i > 0) line += "  ";
+      if (i > 0 && FieldTable[columns_[i - 1]].type == FieldTypeNumeric32) {
+        line += padding + cells[i];
+      } else {
+        line += cells[i];
+        if (!last) line += padding;
+      }
+    }
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), out_);
+  }
+
+  std::vector<int> columns_;
+  const CodePage* code_page_;
+  std::FILE* out_;
+  std::vector<std::vector<std::string>> lines_;  // the header, then one line per page
+};
+
+}  // namespace
+
+std::unique_ptr<PageWriter> MakeTableWriter(std::vector<int> columns, const CodePage* code_page,
+                                            std::FILE* out) {
+  return std::make_unique<TableWriter>(std::move(columns), code_page, out);
+}
+
+}  // namespace pagefields::cli
