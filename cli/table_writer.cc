@@ -43,20 +43,19 @@ class TableWriter : public PageWriter {
 
  private:
   // Numbers stand right-aligned under their name, text left-aligned; two spaces between
-  // columns and none after the last.
+  // columns. Blanks at the end of a line are dropped.
   void WriteLine(const std::vector<std::string>& cells, const std::vector<std::size_t>& widths) {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
       const std::string padding(widths[i] - DisplayWidth(cells[i]), ' ');
-      const bool last = i + 1 == cells.size();
       if (i > 0) line += "  ";
       if (i > 0 && FieldTable[columns_[i - 1]].type == FieldTypeNumeric32) {
         line += padding + cells[i];
       } else {
-        line += cells[i];
-        if (!last) line += padding;
+        line += cells[i] + padding;
       }
     }
+    line.erase(line.find_last_not_of(' ') + 1);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), out_);
   }

@@ -1,0 +1,61 @@
+// The command line's text helpers: escapes that keep a value on its line, code pages.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/code_page.h"
+#include "cli/folder_walk.h"
+#include "cli/line_escape.h"
+
+namespace pagefields::cli {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(EscapeForLine, WritesBackslashAndControlBytesAsEscapes) {
+  const struct {
+    std::string text;
+    std::string escaped;
+  } cases[] = {
+      {"", ""},
+      {"plain text", "plain text"},
+      {"a\tb\nc\rd", "a\\tb\\nc\\rd"},
+      {"C:\\site\\", "C:\\\\site\\\\"},
+      {"\x01\x1F\x7F"s, "\\x01\\x1F\\x7F"},
+      {"nul\0byte"s, "nul\\x00byte"},
+      {"\xD0\x9F\xC2\xA0\xFF", "\xD0\x9F\xC2\xA0\xFF"},  // bytes from 0x80 up are kept
+  };
+  for (const auto& c : cases) EXPECT_EQ(EscapeForLine(c.text), c.escaped) << c.text;
+}
+
+TEST(CodePage, MapsEveryByteToUtf8) {
+  const auto cp1251 = CodePage::Open(1251);
+  const auto cp1252 = CodePage::Open(1252);
+  ASSERT_TRUE(cp1251 && cp1252);
+  const struct {
+    const CodePage& code_page;
+    std::string bytes;
+    std::string utf8;
+  } cases[] = {
+      {*cp1251, "ASCII stays", "ASCII stays"},
+      {*cp1251, "\xC0\xFF\xA8\xB8", "АяЁё"},
+      {*cp1251, "\xAB\xBB\x96\x97", "«»–—"},  // what the decoded entities become
+      {*cp1251, "\x98", "\xEF\xBF\xBD"},      // undefined in Windows-1251
+      {*cp1252, "\xC0\xFF\x80", "Àÿ€"},
+      {*cp1252, "\x81", "\xEF\xBF\xBD"},  // undefined in Windows-1252
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.code_page.ToUtf8(c.bytes), c.utf8);
+  EXPECT_FALSE(CodePage::Open(99999).has_value());
+}
+
+TEST(HasPageExtension, TakesTheFourExtensionsInAnyCase) {
+  for (const char* name : {"a.htm", "a.html", "a.shtml", "a.xhtml", "A.HTML", "b.HtM", ".html"}) {
+    EXPECT_TRUE(HasPageExtension(name)) << name;
+  }
+  for (const char* name : {"a.htmx", "a.txt", "html", "a.html~", "a.xhtm", "a.php", ""}) {
+    EXPECT_FALSE(HasPageExtension(name)) << name;
+  }
+}
+
+}  // namespace
+}  // namespace pagefields::cli
