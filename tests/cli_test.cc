@@ -265,6 +265,22 @@ TEST_F(CommandLine, UsageErrorsAndHelpSayWhat) {
   EXPECT_EQ(Run({"--version"}).out, "pagefields " PAGEFIELDS_VERSION "\n");
 }
 
+TEST_F(CommandLine, ManPageDescribesEveryOption) {
+  std::string man_page = ReadWholeFile(PAGEFIELDS_MAN_PAGE);
+  for (std::size_t at; (at = man_page.find("\\-")) != std::string::npos;) {
+    man_page.replace(at, 2, "-");
+  }
+  const std::string help = Run({"--help"}).out;
+  int options = 0;
+  for (std::size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
+    const std::size_t end = help.find_first_of(" ,\n", at);
+    const std::string option = help.substr(at, end - at);
+    EXPECT_NE(man_page.find(option), std::string::npos) << option;
+    ++options;
+  }
+  EXPECT_GE(options, 11);
+}
+
 // A page drawn from pieces that every extractor reacts to: entities, blanks and line breaks,
 // meta tags, links of every kind, noindex blocks, Windows-1251 words and a NUL byte.
 std::string RandomPage(std::mt19937& random) {
