@@ -12,13 +12,15 @@
 
 namespace pagefields::testing {
 
-// The plugin under test, loaded once by path as a host loads it. PAGEFIELDS_PLUGIN names
-// the library; without it the build's own library is used.
+// The library under test: the one PAGEFIELDS_PLUGIN names, else the build's own.
+inline std::string PluginPath() {
+  const char* chosen = std::getenv("PAGEFIELDS_PLUGIN");
+  return chosen != nullptr ? chosen : PAGEFIELDS_PLUGIN_PATH;
+}
+
+// The plugin under test, loaded once by path as a host loads it.
 inline const PluginLibrary& LoadedPlugin() {
-  static const PluginLibrary plugin([] {
-    const char* chosen = std::getenv("PAGEFIELDS_PLUGIN");
-    return std::string(chosen != nullptr ? chosen : PAGEFIELDS_PLUGIN_PATH);
-  }());
+  static const PluginLibrary plugin(PluginPath());
   return plugin;
 }
 

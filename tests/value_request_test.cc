@@ -130,7 +130,7 @@ TEST_F(ValueRequest, StringsAreCutToMaxLenMinusOne) {
 }
 
 TEST_F(ValueRequest, StringStopsAtItsFirstNul) {
-  const std::string page = folder_.Write("nul.html", "<html><title>ab\0cd</title>"s);
+  const std::string page = folder_.Write("with-nul.html", "<html><title>ab\0cd</title>"s);
   EXPECT_EQ(AskText(page, kTitle), "ab");
   EXPECT_EQ(AskNumber(page, kTitleLength), 5);
 }

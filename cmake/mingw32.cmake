@@ -1,0 +1,4 @@
+# Cross build of the 32-bit Windows DLL with mingw-w64.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(MINGW_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

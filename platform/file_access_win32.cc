@@ -1,0 +1,59 @@
+#include <windows.h>
+
+#include "platform/file_access.h"
+
+namespace pagefields::platform {
+namespace {
+
+HANDLE AsHandle(FileHandle file) {
+  return reinterpret_cast<HANDLE>(file);
+}
+
+}  // namespace
+
+// Other readers may share the page, so simultaneous requests for one file all succeed; no
+// write sharing, so a page that another program holds open for writing is refused.
+FileHandle OpenForReading(const char* path) {
+  const HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return kNoFile;
+  return reinterpret_cast<FileHandle>(file);
+}
+
+int ReadBytes(FileHandle file, char* buffer, int count) {
+  if (count <= 0) return 0;
+  DWORD got = 0;
+  if (!::ReadFile(AsHandle(file), buffer, static_cast<DWORD>(count), &got, nullptr)) return -1;
+  return static_cast<int>(got);
+}
+
+// Both queries take the high 32 bits too, so a file of 4 GiB or more is told as such and
+// not mistaken for a small one.
+std::int64_t CurrentPosition(FileHandle file) {
+  LONG high = 0;
+  ::SetLastError(NO_ERROR);
+  const DWORD low = ::SetFilePointer(AsHandle(file), 0, &high, FILE_CURRENT);
+  if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) return -1;
+  return (static_cast<std::int64_t>(high) << 32) | low;
+}
+
+std::int64_t FileSize(FileHandle file) {
+  DWORD high = 0;
+  ::SetLastError(NO_ERROR);
+  const DWORD low = ::GetFileSize(AsHandle(file), &high);
+  if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return -1;
+  return (static_cast<std::int64_t>(high) << 32) | low;
+}
+
+void CloseFile(FileHandle file) {
+  ::CloseHandle(AsHandle(file));
+}
+
+PathKind QueryPath(const char* path) {
+  if (path == nullptr) return PathKind::kMissing;
+  const DWORD attributes = ::GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kDirectory : PathKind::kOther;
+}
+
+}  // namespace pagefields::platform
