@@ -1,0 +1,32 @@
+# Checks a Windows DLL's tables with objdump: it exports exactly the four host functions by
+# their plain names and imports only system DLLs, so it stands alone.
+#   cmake -DOBJDUMP=... -DDLL=... -P check_dll.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)+" export_block "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" export_lines "${export_block}")
+set(exports "")
+foreach(line IN LISTS export_lines)
+  string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${line}")
+  list(APPEND exports "${name}")
+endforeach()
+set(expected ContentGetDetectString ContentGetSupportedField ContentGetValue ContentPluginUnloading)
+if(NOT exports STREQUAL expected)
+  message(FATAL_ERROR "exports of ${DLL}: '${exports}', expected '${expected}'")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" import_lines "${dump}")
+set(imports "")
+foreach(line IN LISTS import_lines)
+  string(REPLACE "DLL Name: " "" import "${line}")
+  list(APPEND imports "${import}")
+  string(TOUPPER "${import}" name)
+  if(NOT name MATCHES "^(KERNEL32|MSVCRT|USER32|ADVAPI32|NTDLL)\\.DLL$")
+    message(FATAL_ERROR "${DLL} imports ${import}, which is not a system DLL")
+  endif()
+endforeach()
+message(STATUS "exports: ${exports}")
+message(STATUS "imports: ${imports}")
