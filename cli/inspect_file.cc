@@ -32,7 +32,8 @@ FileReport Unreadable(std::string reason) {
   return report;
 }
 
-FileReport InspectLoaded(const std::string& path, FieldSet wanted, int max_len) {
+FileReport InspectLoaded(const std::string& path, FieldSet wanted, int max_len,
+                         TargetCache& targets) {
   if (std::string refusal = RefusalReason(path); !refusal.empty()) {
     return Unreadable(std::move(refusal));
   }
@@ -53,7 +54,9 @@ FileReport InspectLoaded(const std::string& path, FieldSet wanted, int max_len) 
   wanted.set(kBrokenLinkRow);
   FileReport report;
   report.outcome = FileOutcome::kPage;
-  report.values = ComputeFields(*document, FolderOfPath(path), wanted);
+  report.values =
+      ComputeFields(*document, FolderOfPath(path), wanted,
+                    [&targets](const std::string& target) { return targets.ExistsNotDir(target); });
   report.has_broken_link = !report.values[kBrokenLinkRow].text.empty();
   for (int row = 0; row < kFieldCount; ++row) {
     if (FieldTable[row].type == FieldTypeString) {
@@ -65,9 +68,10 @@ FileReport InspectLoaded(const std::string& path, FieldSet wanted, int max_len) 
 
 }  // namespace
 
-FileReport InspectFile(const std::string& path, FieldSet wanted, int max_len) {
+FileReport InspectFile(const std::string& path, FieldSet wanted, int max_len,
+                       TargetCache& targets) {
   try {
-    return InspectLoaded(path, wanted, max_len);
+    return InspectLoaded(path, wanted, max_len, targets);
   } catch (const std::exception& error) {
     return Unreadable(error.what());
   } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cli/target_cache.h"
 #include "plugin/field_values.h"
 
 namespace pagefields::cli {
@@ -20,7 +21,8 @@ struct FileReport {
 
 // Reads the file `path` once, recognises it as the plugin does and computes the `wanted`
 // rows from that one DocumentText. The broken-link row is always computed, for
-// has_broken_link. Never throws: a failure makes the file unreadable, with its reason.
-FileReport InspectFile(const std::string& path, FieldSet wanted, int max_len);
+// has_broken_link, with its targets looked up in `targets`. Never throws: a failure makes
+// the file unreadable, with its reason.
+FileReport InspectFile(const std::string& path, FieldSet wanted, int max_len, TargetCache& targets);
 
 }  // namespace pagefields::cli

@@ -13,6 +13,7 @@
 #include "cli/ordered_runner.h"
 #include "cli/output_format.h"
 #include "cli/progress.h"
+#include "cli/target_cache.h"
 
 namespace pagefields::cli {
 namespace {
@@ -60,9 +61,10 @@ int Run(const Options& options) {
       MakePageWriter(options.format, options.columns, code_page ? &*code_page : nullptr, stdout);
   ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, walk.files.size(), stderr);
 
+  TargetCache targets;
   RunInOrder<FileReport>(
       walk.files.size(), options.jobs,
-      [&](std::size_t i) { return InspectFile(walk.files[i], wanted, options.max_len); },
+      [&](std::size_t i) { return InspectFile(walk.files[i], wanted, options.max_len, targets); },
       [&](std::size_t i, FileReport report) {
         ++counts.considered;
         if (report.outcome == FileOutcome::kPage) {

@@ -123,7 +123,8 @@ class AnchorWalk {
 // Probes local file targets, remembering the ones found so a repeated link costs nothing.
 class TargetProbe {
  public:
-  explicit TargetProbe(std::string_view folder) : folder_(folder) {}
+  TargetProbe(std::string_view folder, const TargetCheck& exists)
+      : folder_(folder), exists_(exists) {}
 
   bool IsMissing(std::string_view local, int queried_length) {
     // No file system can resolve a longer path, so the query would fail.
@@ -132,28 +133,29 @@ class TargetProbe {
       return true;
     }
     if (existing_.contains(local)) return false;
-    if (!FileExistsNotDir(std::string(folder_) + std::string(local))) return true;
+    if (!exists_(std::string(folder_) + std::string(local))) return true;
     existing_.insert(local);
     return false;
   }
 
  private:
   std::string_view folder_;
+  const TargetCheck& exists_;
   std::unordered_set<std::string_view> existing_;
 };
 
 }  // namespace
 
 void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& counts,
-               std::string& broken_link) {
+               std::string& broken_link, const ProbeOptions& options) {
   broken_link.clear();
   counts.WebCount = 0;
-  const bool probing = counts.InternalCount == kProbeBrokenLinks;
+  bool probing = counts.InternalCount == kProbeBrokenLinks;
   counts.InternalCount = 0;
   counts.MailCount = 0;
 
   AnchorWalk walk(document);
-  TargetProbe probe(folder);
+  TargetProbe probe(folder, options.exists);
   // Occurrences that share their tag and their "href=" share the value; its kind and probe
   // outcome are taken over instead of being worked out again.
   ValueRange previous_value{};
@@ -178,7 +180,8 @@ void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& c
       if (local_text.empty() || HasUrlScheme(local_text)) continue;
       if (probe.IsMissing(local_text, walk.QueriedLength(local))) {
         broken_link = local_text;
-        return;
+        if (!options.count_all) return;
+        probing = false;
       }
     }
   }

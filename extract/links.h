@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "extract/file_probe.h"
+
 namespace pagefields {
 
 struct LinkCounts {
@@ -15,6 +17,14 @@ struct LinkCounts {
 
 inline constexpr std::int32_t kProbeBrokenLinks = -1;
 
+// How a probe-mode scan asks about targets, and whether it goes on counting after the first
+// missing one (so one walk gives the counts and the broken link, as the two separate scans
+// would).
+struct ProbeOptions {
+  TargetCheck exists = FileExistsNotDir;
+  bool count_all = false;
+};
+
 // Reads the link value of every "<a" occurrence of `document` (any case, every occurrence
 // from one byte after the previous, so an "<a" inside an earlier tag counts again) that has
 // an "href=" in its tag text, and counts it as web ("http://" or "https://" anywhere, or a
@@ -23,6 +33,6 @@ inline constexpr std::int32_t kProbeBrokenLinks = -1;
 // the value without its fragment and query, is missing, and puts that cut value into
 // `broken_link`. Links to the page itself and values with a URL scheme are not probed.
 void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& counts,
-               std::string& broken_link);
+               std::string& broken_link, const ProbeOptions& options = {});
 
 }  // namespace pagefields

@@ -52,7 +52,8 @@ bool WantsAny(FieldSet wanted, int first_row, int row_count) {
 
 }  // namespace
 
-FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted) {
+FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted,
+                          const TargetCheck& exists) {
   FieldValues values{};
   if (WantsAny(wanted, kTitle, 3)) {
     FillTextTriple(values, wanted, kTitle, ExtractElementText(document, "Title"));
@@ -65,19 +66,19 @@ FieldValues ComputeFields(std::string_view document, std::string_view folder, Fi
   }
   if (wanted[kH1]) values[kH1].text = ExtractElementText(document, "H1");
   if (wanted[kH2]) values[kH2].text = ExtractElementText(document, "H2");
-  if (WantsAny(wanted, kLinks, 4)) {
-    LinkCounts counts;  // counting mode
-    std::string unused_broken_link;
-    ScanLinks(folder, document, counts, unused_broken_link);
-    values[kLinks].number = counts.WebCount + counts.MailCount + counts.InternalCount;
-    values[kWebLinks].number = counts.WebCount;
-    values[kMailLinks].number = counts.MailCount;
-    values[kInternalLinks].number = counts.InternalCount;
-  }
-  if (wanted[kBrokenLink]) {
+  if (WantsAny(wanted, kLinks, 4) || wanted[kBrokenLink]) {
+    // Counting mode, or probe mode that also counts every link when the counts are wanted.
     LinkCounts counts;
-    counts.InternalCount = kProbeBrokenLinks;
-    ScanLinks(folder, document, counts, values[kBrokenLink].text);
+    if (wanted[kBrokenLink]) counts.InternalCount = kProbeBrokenLinks;
+    std::string broken_link;
+    ScanLinks(folder, document, counts, broken_link, {exists, WantsAny(wanted, kLinks, 4)});
+    if (WantsAny(wanted, kLinks, 4)) {
+      values[kLinks].number = counts.WebCount + counts.MailCount + counts.InternalCount;
+      values[kWebLinks].number = counts.WebCount;
+      values[kMailLinks].number = counts.MailCount;
+      values[kInternalLinks].number = counts.InternalCount;
+    }
+    values[kBrokenLink].text = std::move(broken_link);
   }
   if (wanted[kTextSize]) values[kTextSize].number = MeasureTextSize(document);
   if (wanted[kNoindex]) values[kNoindex].text = ExtractNoindexText(document);

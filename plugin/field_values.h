@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "extract/file_probe.h"
 #include "plugin/field_table.h"
 
 namespace pagefields {
@@ -22,8 +23,11 @@ using FieldValues = std::array<RawFieldValue, kFieldCount>;
 
 // Computes the `wanted` rows of one loaded document; the other rows stay 0 and empty.
 // Rows that derive from the same extractor result (a title, its length and its word count)
-// share one run of that extractor. `folder` is the DocumentFolder the link probe joins to.
-FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted);
+// share one run of that extractor; the link counts and the broken link share one walk over
+// the anchors. `folder` is the DocumentFolder the link probe joins to; `exists` answers the
+// probe's questions.
+FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted,
+                          const TargetCheck& exists = FileExistsNotDir);
 
 // The bytes a host buffer of `max_len` bytes receives for a string value: the decoded text
 // up to its first NUL, cut to max_len - 1 bytes. A max_len of 0 or less means no cut.

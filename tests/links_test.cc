@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/temp_folder.h"
 
@@ -125,6 +126,24 @@ TEST_F(BrokenLinkProbe, CountsAsItGoes) {
   EXPECT_EQ(broken, "gone");
   EXPECT_EQ(counts.WebCount, 1);
   EXPECT_EQ(counts.InternalCount, 2);
+}
+
+TEST_F(BrokenLinkProbe, OneWalkGivesTheCountsAndTheFirstBrokenLink) {
+  const std::string document =
+      "<a href=gone><a href=http://x><a href=index.html><a href=later><a href=mailto:m>";
+  LinkCounts shared;
+  shared.InternalCount = kProbeBrokenLinks;
+  std::string broken;
+  std::vector<std::string> asked;
+  const TargetCheck exists = [&asked](const std::string& path) {
+    asked.push_back(path);
+    return FileExistsNotDir(path);
+  };
+  ScanLinks(folder_, document, shared, broken, {exists, /*count_all=*/true});
+  EXPECT_EQ(broken, "gone");
+  EXPECT_EQ(Count(document), (Census{shared.WebCount, shared.MailCount, shared.InternalCount}));
+  // The probe ends at the first missing target; the check answered it.
+  EXPECT_EQ(asked, std::vector<std::string>{folder_ + "gone"});
 }
 
 }  // namespace
