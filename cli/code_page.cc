@@ -54,14 +54,16 @@ std::optional<CodePage> CodePage::Open(int number) {
 
 std::string CodePage::ToUtf8(std::string_view text) const {
   std::string utf8;
-  utf8.reserve(text.size());
-  for (const char byte : text) {
-    if (static_cast<unsigned char>(byte) < 0x80) {
-      utf8 += byte;
-    } else {
-      utf8 += utf8_[static_cast<unsigned char>(byte)];
-    }
+  utf8.reserve(text.size() * 2);
+  std::size_t run = 0;  // start of the ASCII bytes not yet copied; ASCII maps to itself
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x80) continue;
+    utf8.append(text, run, i - run);
+    utf8 += utf8_[byte];
+    run = i + 1;
   }
+  utf8.append(text, run, text.size() - run);
   return utf8;
 }
 

@@ -1,36 +1,60 @@
 #include "cli/line_escape.h"
 
+#include <array>
+
 namespace pagefields::cli {
+namespace {
+
+constexpr bool NeedsEscape(unsigned char byte) {
+  return byte < 0x20 || byte == 0x7F || byte == '\\';
+}
+
+constexpr std::array<bool, 256> kNeedsEscape = [] {
+  std::array<bool, 256> table{};
+  for (int byte = 0; byte < 256; ++byte)
+    table[byte] = NeedsEscape(static_cast<unsigned char>(byte));
+  return table;
+}();
+
+static_assert(kNeedsEscape['\\'] && kNeedsEscape['\n'] && kNeedsEscape[0] && kNeedsEscape[0x7F] &&
+              !kNeedsEscape[' '] && !kNeedsEscape[0x80]);
+
+void AppendEscape(std::string& escaped, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  switch (byte) {
+    case '\\':
+      escaped += "\\\\";
+      return;
+    case '\t':
+      escaped += "\\t";
+      return;
+    case '\n':
+      escaped += "\\n";
+      return;
+    case '\r':
+      escaped += "\\r";
+      return;
+    default:
+      escaped += "\\x";
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0xF];
+  }
+}
+
+}  // namespace
 
 std::string EscapeForLine(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string escaped;
   escaped.reserve(text.size());
-  for (const char byte : text) {
-    const auto code = static_cast<unsigned char>(byte);
-    switch (code) {
-      case '\\':
-        escaped += "\\\\";
-        break;
-      case '\t':
-        escaped += "\\t";
-        break;
-      case '\n':
-        escaped += "\\n";
-        break;
-      case '\r':
-        escaped += "\\r";
-        break;
-      default:
-        if (code < 0x20 || code == 0x7F) {
-          escaped += "\\x";
-          escaped += kHex[code >> 4];
-          escaped += kHex[code & 0xF];
-        } else {
-          escaped += byte;
-        }
-    }
+  std::size_t run = 0;  // start of the bytes not yet copied, all of them plain
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (!kNeedsEscape[byte]) continue;
+    escaped.append(text, run, i - run);
+    AppendEscape(escaped, byte);
+    run = i + 1;
   }
+  escaped.append(text, run, text.size() - run);
   return escaped;
 }
 
