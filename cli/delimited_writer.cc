@@ -24,45 +24,33 @@ std::string TsvField(std::string_view text) {
   return std::string(text);
 }
 
-class DelimitedWriter : public PageWriter {
+class DelimitedWriter : public ColumnWriter {
  public:
   using Field = std::string (*)(std::string_view);
 
   DelimitedWriter(char separator, Field field, std::vector<int> columns, const CodePage* code_page,
                   std::FILE* out)
-      : separator_(separator),
-        field_(field),
-        columns_(std::move(columns)),
-        code_page_(code_page),
-        out_(out) {
+      : ColumnWriter(std::move(columns), code_page, out), separator_(separator), field_(field) {
     std::string header = field_(kFileColumn);
     for (const int row : columns_) {
       header += separator_;
       header += field_(FieldTable[row].name);
     }
-    WriteLine(header);
+    WriteLine(std::move(header));
   }
 
   void Page(const std::string& path, const FieldValues& values) override {
     std::string line = field_(EscapeForLine(path));
     for (const int row : columns_) {
       line += separator_;
-      line += field_(EscapeForLine(ValueText(row, values[row], code_page_)));
+      line += field_(EscapeForLine(ValueText(row, values[row])));
     }
-    WriteLine(line);
+    WriteLine(std::move(line));
   }
 
  private:
-  void WriteLine(std::string& line) {
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), out_);
-  }
-
   char separator_;
   Field field_;
-  std::vector<int> columns_;
-  const CodePage* code_page_;
-  std::FILE* out_;
 };
 
 }  // namespace

@@ -6,10 +6,10 @@
 namespace pagefields::cli {
 namespace {
 
-class JsonlWriter : public PageWriter {
+class JsonlWriter : public ColumnWriter {
  public:
   JsonlWriter(std::vector<int> columns, const CodePage* code_page, std::FILE* out)
-      : columns_(std::move(columns)), code_page_(code_page), out_(out) {}
+      : ColumnWriter(std::move(columns), code_page, out) {}
 
   void Page(const std::string& path, const FieldValues& values) override {
     nlohmann::ordered_json page;
@@ -19,20 +19,13 @@ class JsonlWriter : public PageWriter {
       if (FieldTable[row].type == FieldTypeNumeric32) {
         page[name] = values[row].number;
       } else {
-        page[name] = ValueText(row, values[row], code_page_);
+        page[name] = ValueText(row, values[row]);
       }
     }
     // JSON escapes control characters itself; bytes that are not UTF-8 (only a path can
     // hold them) become U+FFFD.
-    std::string line = page.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), out_);
+    WriteLine(page.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
   }
-
- private:
-  std::vector<int> columns_;
-  const CodePage* code_page_;
-  std::FILE* out_;
 };
 
 }  // namespace

@@ -4,9 +4,14 @@
 
 namespace pagefields::cli {
 
-std::string ValueText(int row, const RawFieldValue& value, const CodePage* code_page) {
+std::string ColumnWriter::ValueText(int row, const RawFieldValue& value) const {
   if (FieldTable[row].type == FieldTypeNumeric32) return std::to_string(value.number);
-  return code_page != nullptr ? code_page->ToUtf8(value.text) : value.text;
+  return code_page_ != nullptr ? code_page_->ToUtf8(value.text) : value.text;
+}
+
+void ColumnWriter::WriteLine(std::string line) const {
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), out_);
 }
 
 std::unique_ptr<PageWriter> MakePageWriter(OutputFormat format, std::vector<int> columns,

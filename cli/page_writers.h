@@ -12,9 +12,23 @@
 
 namespace pagefields::cli {
 
-// Row `row`'s value as text: a number in decimal, a string through `code_page` into UTF-8
-// (unchanged when `code_page` is null). Nothing is escaped yet.
-std::string ValueText(int row, const RawFieldValue& value, const CodePage* code_page);
+// What every writer holds: the columns to show, the code page and the stream.
+class ColumnWriter : public PageWriter {
+ protected:
+  ColumnWriter(std::vector<int> columns, const CodePage* code_page, std::FILE* out)
+      : columns_(std::move(columns)), code_page_(code_page), out_(out) {}
+
+  // Row `row`'s value as text: a number in decimal, a string through the code page into
+  // UTF-8 (unchanged without one). Nothing is escaped yet.
+  std::string ValueText(int row, const RawFieldValue& value) const;
+
+  // Writes `line` and a line break.
+  void WriteLine(std::string line) const;
+
+  const std::vector<int> columns_;
+  const CodePage* const code_page_;
+  std::FILE* const out_;
+};
 
 std::unique_ptr<PageWriter> MakeTableWriter(std::vector<int> columns, const CodePage* code_page,
                                             std::FILE* out);

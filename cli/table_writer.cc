@@ -14,10 +14,10 @@ std::size_t DisplayWidth(std::string_view text) {
   }));
 }
 
-class TableWriter : public PageWriter {
+class TableWriter : public ColumnWriter {
  public:
   TableWriter(std::vector<int> columns, const CodePage* code_page, std::FILE* out)
-      : columns_(std::move(columns)), code_page_(code_page), out_(out) {
+      : ColumnWriter(std::move(columns), code_page, out) {
     std::vector<std::string> header{kFileColumn};
     for (const int row : columns_) header.emplace_back(FieldTable[row].name);
     lines_.push_back(std::move(header));
@@ -26,7 +26,7 @@ class TableWriter : public PageWriter {
   void Page(const std::string& path, const FieldValues& values) override {
     std::vector<std::string> cells{EscapeForLine(path)};
     for (const int row : columns_) {
-      cells.push_back(EscapeForLine(ValueText(row, values[row], code_page_)));
+      cells.push_back(EscapeForLine(ValueText(row, values[row])));
     }
     lines_.push_back(std::move(cells));
   }
@@ -38,13 +38,13 @@ class TableWriter : public PageWriter {
         widths[i] = std::max(widths[i], DisplayWidth(cells[i]));
       }
     }
-    for (const auto& cells : lines_) WriteLine(cells, widths);
+    for (const auto& cells : lines_) WriteAligned(cells, widths);
   }
 
  private:
   // Numbers stand right-aligned under their name, text left-aligned; two spaces between
   // columns. Blanks at the end of a line are dropped.
-  void WriteLine(const std::vector<std::string>& cells, const std::vector<std::size_t>& widths) {
+  void WriteAligned(const std::vector<std::string>& cells, const std::vector<std::size_t>& widths) {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
       const std::string padding(widths[i] - DisplayWidth(cells[i]), ' ');
@@ -56,13 +56,9 @@ class TableWriter : public PageWriter {
       }
     }
     line.erase(line.find_last_not_of(' ') + 1);
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), out_);
+    WriteLine(std::move(line));
   }
 
-  std::vector<int> columns_;
-  const CodePage* code_page_;
-  std::FILE* out_;
   std::vector<std::vector<std::string>> lines_;  // the header, then one line per page
 };
 
