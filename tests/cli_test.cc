@@ -128,6 +128,22 @@ TEST_F(CommandLine, EachFormatWritesExactlyThis) {
   }
 }
 
+TEST_F(CommandLine, WritesATableToATerminal) {
+  const char* script = "/usr/bin/script";  // runs a command on a terminal of its own
+  if (!fs::exists(script)) GTEST_SKIP() << "no " << script << " to give the program a terminal";
+  WriteSmallSite();
+  const std::string command =
+      std::string("'") + PAGEFIELDS_CLI_PATH + "' --fields 'Title,Length(Title)' small";
+  const ProgramRun run = RunProgram(script, {"-qec", command, "/dev/null"}, folder_.path(),
+                                    folder_.path() / "captured");
+  EXPECT_EQ(run.exit_code, 0);
+  // The terminal ends lines with CR LF; the summary follows on the same terminal.
+  EXPECT_EQ(run.out.substr(0, run.out.find("pagefields:")),
+            "File          Title          Length(Title)\r\n"
+            "small/a.html  Привет, \"мир\"             13\r\n"
+            "small/b.html  Tab\\there                  8\r\n");
+}
+
 TEST_F(CommandLine, CodePageDecidesTheUtf8AndRawKeepsTheBytes) {
   WriteSmallSite();
   struct Case {
