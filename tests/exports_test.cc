@@ -1,6 +1,7 @@
 // The field enumeration and the detect string, asked through the loaded library.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -12,6 +13,32 @@ namespace {
 TEST(LoadedLibrary, ExportsAllFourFunctions) {
   EXPECT_EQ(LoadedPlugin().error(), "");
 }
+
+#if defined(_WIN32) && defined(__i386__)
+// A 32-bit host calls the exports as __stdcall: the called function removes its arguments
+// from the stack. Pushes the two arguments of ContentGetDetectString by hand and measures
+// the stack pointer after the call, whatever convention the header declares.
+TEST(LoadedLibrary, ExportsRemoveTheirOwnArgumentsFromTheStack) {
+  ASSERT_NE(LoadedPlugin().get_detect_string, nullptr);
+  void* function = reinterpret_cast<void*>(LoadedPlugin().get_detect_string);
+  char buffer[4] = {'#', '#', '#', '#'};
+  char* argument = buffer;
+  std::uintptr_t before = 0;
+  std::uintptr_t after = 0;
+  asm volatile(
+      "movl %%esp, %[before]\n\t"
+      "pushl $4\n\t"
+      "pushl %%ecx\n\t"
+      "call *%%eax\n\t"
+      "movl %%esp, %[after]\n\t"
+      "movl %[before], %%esp\n\t"
+      : [before] "=&r"(before), [after] "=&r"(after), "+a"(function), "+c"(argument)
+      :
+      : "edx", "memory", "cc");
+  EXPECT_EQ(before - after, 0u) << "the caller would have to pop the arguments: not __stdcall";
+  EXPECT_EQ(std::string(buffer, 4), "####");
+}
+#endif
 
 TEST(ContentGetSupportedField, EnumeratesEighteenNamedFields) {
   const std::pair<const char*, int> expected[] = {
