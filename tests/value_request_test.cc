@@ -1,6 +1,10 @@
 // Value requests through the loaded library, on files written by the test.
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <fstream>
 #include <string>
 
@@ -12,7 +16,8 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr int kTitle = 0, kTitleLength = 1, kTitleWords = 2, kH1 = 9, kH2 = 10, kLinks = 11;
+constexpr int kTitle = 0, kTitleLength = 1, kTitleWords = 2, kH1 = 9, kH2 = 10, kLinks = 11,
+              kBrokenLink = 15;
 
 class ValueRequest : public ::testing::Test {
  protected:
@@ -144,6 +149,33 @@ TEST_F(ValueRequest, NumbersFillExactlyFourBytes) {
   EXPECT_EQ(std::string(answer.value(), 4), "\x02\x01\0\0"s);
   EXPECT_EQ(std::string(answer.value() + 4, max_len - 4), std::string(max_len - 4, '\x5A'));
   EXPECT_TRUE(answer.guards_intact(max_len));
+}
+
+// Writes a file whose name is single-byte text, as a host names files: through the ANSI
+// calls on Windows, as raw bytes elsewhere. Returns its path.
+std::string WriteByByteName(const TempFolder& folder, const std::string& name,
+                            const std::string& bytes) {
+#if defined(_WIN32)
+  const std::string path = folder.path().string() + "\\" + name;
+  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::CloseHandle(file);
+  return path;
+#else
+  return folder.Write(name, bytes);
+#endif
+}
+
+TEST_F(ValueRequest, PathBytesAbove127ReachTheFileSystemUnchanged) {
+  WriteByByteName(folder_, "caf\xE9.html", "<html>");
+  const std::string page =
+      WriteByByteName(folder_, "\xABindex\xBB.html",
+                      "<html><title>T</title><a href=caf\xE9.html><a href=\xE9t\xE9.html>");
+  EXPECT_EQ(AskText(page, kTitle), "T");
+  EXPECT_EQ(AskText(page, kBrokenLink), "\xE9t\xE9.html");
 }
 
 TEST_F(ValueRequest, ReadsAFileAnotherHandleHoldsOpen) {
