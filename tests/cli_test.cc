@@ -262,6 +262,15 @@ TEST_F(CommandLine, ExitCodes) {
   }
 }
 
+TEST_F(CommandLine, OutputThatCannotBeWrittenFails) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to fail the writes";
+  WriteSmallSite();
+  const ProgramRun run = RunProgram(PAGEFIELDS_CLI_PATH, {"small"}, folder_.path(),
+                                    folder_.path() / "captured", "/dev/full");
+  EXPECT_EQ(run.exit_code, 4);
+  EXPECT_NE(run.err.find("the output could not be written"), std::string::npos) << run.err;
+}
+
 TEST_F(CommandLine, MissingPathIsNamedAndTheRestIsStillShown) {
   WriteMixedSite();
   const ProgramRun run = Run({"--fields", "Title", "site/docs/a.html", "site/nothing-here"});

@@ -29,11 +29,13 @@ inline std::string ReadWholeFile(const std::filesystem::path& path) {
 }
 
 // Runs `program` with `arguments` in the folder `folder`, standard input empty and standard
-// output and error caught in files under `scratch`.
+// output and error caught in files under `scratch`; standard output goes to `out_file`
+// instead when one is named (and `out` stays empty).
 inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                              const std::filesystem::path& folder,
-                             const std::filesystem::path& scratch) {
-  const std::string out_path = (scratch / "stdout").string();
+                             const std::filesystem::path& scratch,
+                             const std::string& out_file = "") {
+  const std::string out_path = out_file.empty() ? (scratch / "stdout").string() : out_file;
   const std::string err_path = (scratch / "stderr").string();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -61,7 +63,7 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
     waited = waitpid(child, &status, 0);
   } while (waited < 0 && errno == EINTR);
   if (waited == child && WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
-  run.out = ReadWholeFile(out_path);
+  if (out_file.empty()) run.out = ReadWholeFile(out_path);
   run.err = ReadWholeFile(err_path);
   return run;
 }
