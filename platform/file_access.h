@@ -12,7 +12,9 @@ namespace pagefields::platform {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
-// Opens an existing file read-only, or returns kNoFile.
+// Opens an existing file read-only, or returns kNoFile. Other readers may hold the file at
+// the same time; where the platform has share modes, a file that another handle holds with
+// write access is refused, so a page is never read while it is being written.
 FileHandle OpenForReading(const char* path);
 
 // Reads up to `count` bytes at the current position. Returns the number read (0 at the end
