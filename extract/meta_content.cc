@@ -1,5 +1,7 @@
 #include "extract/meta_content.h"
 
+#include <utility>
+
 #include "text/edit.h"
 #include "text/search.h"
 
@@ -55,9 +57,9 @@ std::string ExtractMetaContent(std::string_view document, std::string_view meta_
   while (tag > 0) {
     const int tag_end = PosStr(">", document, tag);
     if (tag_end == 0) return {};  // no later "<meta" has a ">" behind it either
-    const std::string tag_text = NormalisedTagText(document.substr(
+    std::string tag_text = NormalisedTagText(document.substr(
         static_cast<std::size_t>(tag) - 1, static_cast<std::size_t>(tag_end - tag + 1)));
-    if (NamesMeta(tag_text, meta_name)) return ValueOf(tag_text);
+    if (NamesMeta(tag_text, meta_name)) return ValueOf(std::move(tag_text));
     // A later "<meta" before this ">" shares it; its normalised tag text is then part of
     // this one's, so it cannot name the meta either.
     tag = PosText("<meta", document, tag_end);

@@ -1,29 +1,316 @@
 #include "extract/noindex.h"
 
-#include "extract/strip_tags.h"
-#include "text/edit.h"
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
 #include "text/forward_search.h"
 #include "text/search.h"
 
+// The joined contents J are never built. A block's content is a document range [start, end);
+// blocks that share their closing marker form a group, and each block of a group starts
+// inside the one before it, behind an opening marker of its own. J is the sequence of the
+// blocks' ranges; a place in J is a block and a document offset inside that block's range.
+//
+// The steps on J are done on the fly: CR LF to a blank as bytes are read (only at the end of
+// a block does the pair depend on the next block), TrimCopy as the place of its first byte
+// and its end, and StripTags as one pass whose "no later >" rule becomes: everything behind
+// the last ">" of the trimmed text is kept as it stands.
 namespace pagefields {
+namespace {
 
-std::string ExtractNoindexText(std::string_view document) {
-  constexpr std::string_view kOpening = "<noindex>";
-  constexpr int kOpeningLength = static_cast<int>(kOpening.size());
+constexpr std::string_view kOpening = "<noindex>";
+constexpr std::uint32_t kOpeningLength = 9;
+
+struct Blocks {
+  std::vector<std::uint32_t> starts;       // 0-based content start of every block, in order
+  std::vector<std::uint32_t> group_first;  // index of each group's first block
+  std::vector<std::uint32_t> group_end;    // 0-based content end shared by the group's blocks
+};
+
+struct Place {
+  std::size_t block = 0;
+  std::size_t offset = 0;  // document offset within the block's range
+  bool operator<(const Place& other) const {
+    return block != other.block ? block < other.block : offset < other.offset;
+  }
+};
+
+// Calls visit(content start, content end) for every block, in order (0-based offsets).
+template <typename Visit>
+void ForEachBlock(std::string_view document, Visit visit) {
   ForwardSearch openings(kOpening, document, PosText);
   ForwardSearch closings("</noindex>", document, PosText);
-
-  std::string joined;
   for (int open = openings.From(1); open > 0; open = openings.From(open + 1)) {
     const int close = closings.From(open);
-    if (close == 0) break;  // no closing marker is left for this block or any later one
-    const auto content = static_cast<std::size_t>(open + kOpeningLength - 1);
-    joined.append(document.substr(content, static_cast<std::size_t>(close) - 1 - content));
+    if (close == 0) return;  // no closing marker is left for this block or any later one
+    visit(static_cast<std::uint32_t>(open - 1) + kOpeningLength,
+          static_cast<std::uint32_t>(close - 1));
   }
-  ReplaceInPlace(joined, "\r\n", " ", false);
-  std::string text = TrimCopy(joined);
-  StripTags(text);
-  return text;
+}
+
+Blocks FindBlocks(std::string_view document) {
+  // Counted first, so that the list takes no more room than it needs.
+  std::size_t count = 0;
+  ForEachBlock(document, [&count](std::uint32_t, std::uint32_t) { ++count; });
+  Blocks blocks;
+  blocks.starts.reserve(count);
+  ForEachBlock(document, [&blocks](std::uint32_t start, std::uint32_t end) {
+    if (blocks.group_end.empty() || blocks.group_end.back() != end) {
+      blocks.group_first.push_back(static_cast<std::uint32_t>(blocks.starts.size()));
+      blocks.group_end.push_back(end);
+    }
+    blocks.starts.push_back(start);
+  });
+  blocks.group_first.push_back(static_cast<std::uint32_t>(blocks.starts.size()));
+  return blocks;
+}
+
+// Where kept bytes go: a string that takes at most `limit` of them, or nowhere when only
+// their number is wanted.
+struct Sink {
+  std::string* text = nullptr;
+  std::size_t limit = kWholeText;
+  std::size_t count = 0;
+
+  bool full() const { return count >= limit; }
+  void Put(char c) {
+    if (text != nullptr) *text += c;
+    ++count;
+  }
+};
+
+bool IsLeadingBlank(char c) {
+  return c >= 1 && c <= 32;
+}
+bool IsBlankByte(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
+
+class NoindexText {
+ public:
+  NoindexText(std::string_view document, std::size_t max_bytes)
+      : document_(document),
+        blocks_(FindBlocks(document)),
+        wanted_bytes_(max_bytes),
+        // One byte more than wanted: a CR that ends a block changes if the next block begins
+        // with an LF, so the last wanted byte is final only once a byte behind it is read.
+        out_{&out_text_, max_bytes == kWholeText ? kWholeText : max_bytes + 1} {}
+
+  std::string Run() {
+    if (!FindBegin() || !FindStop()) return {};
+    FindLastTagEnd();
+    Emit();
+    if (out_text_.size() > wanted_bytes_) out_text_.resize(wanted_bytes_);
+    return out_text_;
+  }
+
+ private:
+  std::size_t Groups() const { return blocks_.group_end.size(); }
+  std::size_t First(std::size_t g) const { return blocks_.group_first[g]; }
+  std::size_t Last(std::size_t g) const { return blocks_.group_first[g + 1] - 1; }
+  std::size_t End(std::size_t g) const { return blocks_.group_end[g]; }
+  std::size_t Start(std::size_t block) const { return blocks_.starts[block]; }
+
+  // TrimCopy's first byte: the first byte of J that is NUL or above 32. A block that is not
+  // the last of its group holds an opening marker, so each scan ends at the next block.
+  bool FindBegin() {
+    for (std::size_t g = 0; g < Groups(); ++g) {
+      for (std::size_t b = First(g); b <= Last(g); ++b) {
+        for (std::size_t x = Start(b); x < End(g); ++x) {
+          if (!IsLeadingBlank(document_[x])) {
+            begin_ = {b, x};
+            begin_group_ = g;
+            return true;
+          }
+        }
+      }
+    }
+    return false;
+  }
+
+  // TrimCopy's end: the first NUL from the first byte on, or behind the last non-blank byte.
+  bool FindStop() {
+    Place stop{};
+    bool found = false;
+    // The last non-blank byte: scanning back from a group's end, the first one met lies in
+    // the last block that starts at or before it.
+    for (std::size_t g = Groups(); g-- > begin_group_ && !found;) {
+      std::size_t x = End(g);
+      while (x > Start(First(g)) && IsBlankByte(document_[x - 1])) --x;
+      if (x == Start(First(g))) continue;
+      std::size_t b = Last(g);
+      while (Start(b) >= x) --b;
+      stop = {b, x};
+      found = true;
+    }
+    if (!found) return false;
+    // The first NUL: a later block of a group lies inside the range already searched, so
+    // each group is searched once, from its first block (or from the first byte).
+    for (std::size_t g = begin_group_; g < Groups(); ++g) {
+      const std::size_t b = g == begin_group_ ? begin_.block : First(g);
+      const std::size_t from = g == begin_group_ ? begin_.offset : Start(b);
+      const void* nul = std::memchr(document_.data() + from, '\0', End(g) - from);
+      if (nul == nullptr) continue;
+      const Place at{b, static_cast<std::size_t>(static_cast<const char*>(nul) - document_.data())};
+      if (at < stop) stop = at;
+      break;
+    }
+    stop_ = stop;
+    return begin_ < stop_;
+  }
+
+  std::size_t GroupOf(std::size_t block) const {
+    std::size_t g = 0;
+    while (Last(g) < block) ++g;
+    return g;
+  }
+
+  // The last ">" before the end; a block before a later block of its own group ends with that
+  // block's opening marker, so only blocks without a ">" are passed, and those are disjoint.
+  void FindLastTagEnd() {
+    std::size_t g = GroupOf(stop_.block);
+    for (std::size_t b = stop_.block + 1; b-- > 0;) {
+      while (First(g) > b) --g;
+      const std::size_t from = Start(b);
+      const std::size_t to = b == stop_.block ? stop_.offset : End(g);
+      for (std::size_t x = to; x > from; --x) {
+        if (document_[x - 1] == '>') {
+          const Place at{b, x - 1};
+          has_tag_end_ = !(at < begin_);
+          tag_end_ = at;
+          return;
+        }
+      }
+      if (b == begin_.block) return;
+    }
+  }
+
+  enum class Mode { kStrip, kKeep };
+
+  // Reads document[from, to) as part of J: CR LF pairs become a blank, and in kStrip mode the
+  // tag spans go. Returns true when the last byte read was a CR that was kept unpaired.
+  bool Read(std::size_t from, std::size_t to, Mode mode, Sink& out) {
+    bool ends_with_cr = false;
+    for (std::size_t x = from; x < to && !out.full(); ++x) {
+      const char c = document_[x];
+      ends_with_cr = false;
+      if (inside_) {
+        const void* close = std::memchr(document_.data() + x, '>', to - x);
+        if (close == nullptr) return false;
+        x = static_cast<std::size_t>(static_cast<const char*>(close) - document_.data());
+        inside_ = false;
+      } else if (c == '<' && mode == Mode::kStrip) {
+        inside_ = true;
+      } else if (c == '\r' && x + 1 < to && document_[x + 1] == '\n') {
+        out.Put(' ');
+        ++x;
+      } else {
+        out.Put(c);
+        ends_with_cr = c == '\r';
+      }
+    }
+    return ends_with_cr;
+  }
+
+  // Block b's part of its group: its bytes up to where the next block starts.
+  std::size_t PartEnd(std::size_t g, std::size_t b) const {
+    return b < Last(g) ? Start(b + 1) : End(g);
+  }
+
+  // What J's blocks after the first of group g leave, read from outside a tag: a block starts
+  // right behind an opening marker, whose ">" always ends any span, so each block's part of
+  // it is the same in every block of the group that holds it.
+  void BuildGroupTail(std::size_t g) {
+    tail_group_ = g;
+    tail_.clear();
+    Sink tail{&tail_};
+    const bool saved_inside = inside_;
+    inside_ = false;
+    for (std::size_t b = First(g) + 1; b <= Last(g); ++b) {
+      tail_ends_with_cr_ = Read(Start(b), PartEnd(g, b), Mode::kStrip, tail);
+    }
+    tail_inside_ = inside_;
+    inside_ = saved_inside;
+    tail_cursor_ = 0;
+    tail_cursor_block_ = First(g) + 1;
+  }
+
+  // Where block t's part begins in the tail of its group. Blocks ask in rising order, so the
+  // place moves on by the length of each part passed, counted again rather than stored.
+  std::size_t TailOffset(std::size_t g, std::size_t t) {
+    const bool saved_inside = inside_;
+    for (; tail_cursor_block_ < t; ++tail_cursor_block_) {
+      Sink counter;
+      inside_ = false;
+      Read(Start(tail_cursor_block_), PartEnd(g, tail_cursor_block_), Mode::kStrip, counter);
+      tail_cursor_ += counter.count;
+    }
+    inside_ = saved_inside;
+    return tail_cursor_;
+  }
+
+  void Emit() {
+    bool pending_cr = false;
+    for (std::size_t g = begin_group_; g < Groups() && !out_.full(); ++g) {
+      for (std::size_t b = First(g); b <= Last(g) && !out_.full(); ++b) {
+        if (b < begin_.block) continue;
+        if (stop_ < Place{b, Start(b)}) return;
+        std::size_t from = b == begin_.block ? begin_.offset : Start(b);
+        const std::size_t to = b == stop_.block ? stop_.offset : End(g);
+        if (from == to) continue;
+        // A CR that ended the previous block pairs with an LF that starts this one.
+        if (pending_cr && document_[from] == '\n') {
+          out_text_.back() = ' ';
+          ++from;
+        }
+        pending_cr = ReadBlock(g, b, from, to);
+      }
+    }
+  }
+
+  bool ReadBlock(std::size_t g, std::size_t b, std::size_t from, std::size_t to) {
+    if (!has_tag_end_ || tag_end_.block < b) return Read(from, to, Mode::kKeep, out_);
+    if (tag_end_.block == b) {
+      Read(from, tag_end_.offset + 1, Mode::kStrip, out_);
+      return Read(tag_end_.offset + 1, to, Mode::kKeep, out_);
+    }
+    // Wholly before the last ">": the part up to the next block's start is read, the rest is
+    // the group's shared tail from that block on.
+    if (b == Last(g) || stop_.block == b) return Read(from, to, Mode::kStrip, out_);
+    Read(from, Start(b + 1), Mode::kStrip, out_);
+    if (tail_group_ != g) BuildGroupTail(g);
+    const std::size_t offset = TailOffset(g, b + 1);
+    const std::size_t room = out_.limit - out_.count;
+    out_text_.append(tail_, offset, room);
+    out_.count = out_text_.size();
+    inside_ = tail_inside_;
+    return tail_ends_with_cr_;
+  }
+
+  std::string_view document_;
+  Blocks blocks_;
+  std::size_t wanted_bytes_;
+  std::string out_text_;
+  Sink out_;
+  Place begin_{};
+  std::size_t begin_group_ = 0;
+  Place stop_{};
+  bool has_tag_end_ = false;
+  Place tag_end_{};
+  bool inside_ = false;  // within a tag span
+  std::size_t tail_group_ = static_cast<std::size_t>(-1);
+  std::string tail_;
+  std::size_t tail_cursor_ = 0;  // where the part of block tail_cursor_block_ begins
+  std::size_t tail_cursor_block_ = 0;
+  bool tail_inside_ = false;
+  bool tail_ends_with_cr_ = false;
+};
+
+}  // namespace
+
+std::string ExtractNoindexText(std::string_view document, std::size_t max_bytes) {
+  return NoindexText(document, max_bytes).Run();
 }
 
 }  // namespace pagefields

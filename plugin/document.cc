@@ -35,7 +35,8 @@ void ReadRestOfFile(platform::FileHandle file, std::string& document) {
   const std::int64_t size = platform::FileSize(file);
   if (position < 0 || size < 0) return;
   const std::int64_t remainder = size - position;
-  if (remainder <= 0 || remainder > kMaxDocumentLength - static_cast<std::int64_t>(document.size())) {
+  if (remainder <= 0 ||
+      remainder > kMaxDocumentLength - static_cast<std::int64_t>(document.size())) {
     return;
   }
 

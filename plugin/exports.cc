@@ -35,7 +35,8 @@ PAGEFIELDS_EXPORT int PAGEFIELDS_CALL ContentGetValue(const char* FileName, int 
     if (!IsFieldIndex(FieldIndex) || FieldValue == nullptr) return ValueNotSupported;
     FieldSet wanted;
     wanted.set(static_cast<std::size_t>(FieldIndex));
-    const FieldValues values = ComputeFields(*document, FolderOfPath(FileName), wanted);
+    const FieldValues values =
+        ComputeFieldsForBuffer(*document, FolderOfPath(FileName), wanted, MaxLen);
     return DeliverField(FieldIndex, values[FieldIndex], FieldValue, MaxLen);
   } catch (...) {
     return ValueNotSupported;

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "extract/element_text.h"
 #include "extract/links.h"
@@ -37,10 +38,14 @@ enum Row : int {
 };
 
 // Fills a text row, its length row and its word-count row from one extractor result.
-void FillTextTriple(FieldValues& values, FieldSet wanted, int text_row, const std::string& text) {
+// The text row keeps only the bytes its delivery can show.
+void FillTextTriple(FieldValues& values, FieldSet wanted, int text_row, std::string text,
+                    std::size_t shown_bytes) {
   if (wanted[text_row + 1]) values[text_row + 1].number = static_cast<std::int32_t>(text.size());
   if (wanted[text_row + 2]) values[text_row + 2].number = CountWords(text);
-  if (wanted[text_row]) values[text_row].text = text;
+  if (!wanted[text_row]) return;
+  if (text.size() > shown_bytes) text.resize(shown_bytes);
+  values[text_row].text = std::move(text);
 }
 
 bool WantsAny(FieldSet wanted, int first_row, int row_count) {
@@ -50,19 +55,25 @@ bool WantsAny(FieldSet wanted, int first_row, int row_count) {
   return false;
 }
 
-}  // namespace
+// The raw bytes whose decoding gives all that a host buffer of `max_len` bytes shows.
+std::size_t RawBytesShown(int max_len) {
+  if (max_len < 1) return 0;
+  return RawBytesForDecoded(static_cast<std::size_t>(max_len) - 1);
+}
 
-FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted,
-                          const TargetCheck& exists) {
+FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder, FieldSet wanted,
+                              const TargetCheck& exists, std::size_t shown_bytes) {
   FieldValues values{};
   if (WantsAny(wanted, kTitle, 3)) {
-    FillTextTriple(values, wanted, kTitle, ExtractElementText(document, "Title"));
+    FillTextTriple(values, wanted, kTitle, ExtractElementText(document, "Title"), shown_bytes);
   }
   if (WantsAny(wanted, kDescription, 3)) {
-    FillTextTriple(values, wanted, kDescription, ExtractMetaContent(document, "Description"));
+    FillTextTriple(values, wanted, kDescription, ExtractMetaContent(document, "Description"),
+                   shown_bytes);
   }
   if (WantsAny(wanted, kKeywords, 3)) {
-    FillTextTriple(values, wanted, kKeywords, ExtractMetaContent(document, "Keywords"));
+    FillTextTriple(values, wanted, kKeywords, ExtractMetaContent(document, "Keywords"),
+                   shown_bytes);
   }
   if (wanted[kH1]) values[kH1].text = ExtractElementText(document, "H1");
   if (wanted[kH2]) values[kH2].text = ExtractElementText(document, "H2");
@@ -81,8 +92,20 @@ FieldValues ComputeFields(std::string_view document, std::string_view folder, Fi
     values[kBrokenLink].text = std::move(broken_link);
   }
   if (wanted[kTextSize]) values[kTextSize].number = MeasureTextSize(document);
-  if (wanted[kNoindex]) values[kNoindex].text = ExtractNoindexText(document);
+  if (wanted[kNoindex]) values[kNoindex].text = ExtractNoindexText(document, shown_bytes);
   return values;
+}
+
+}  // namespace
+
+FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted,
+                          const TargetCheck& exists) {
+  return ComputeFieldsUpTo(document, folder, wanted, exists, kWholeText);
+}
+
+FieldValues ComputeFieldsForBuffer(std::string_view document, std::string_view folder,
+                                   FieldSet wanted, int max_len, const TargetCheck& exists) {
+  return ComputeFieldsUpTo(document, folder, wanted, exists, RawBytesShown(max_len));
 }
 
 std::string DeliveredText(std::string_view raw, int max_len) {
@@ -102,7 +125,9 @@ int DeliverField(int index, const RawFieldValue& value, void* destination, int m
     std::memcpy(destination, &value.number, sizeof value.number);
     return type;
   }
-  const std::string decoded = DecodeEntities(value.text);
+  // Only the raw bytes that the buffer can show are decoded.
+  const std::string_view raw = std::string_view(value.text).substr(0, RawBytesShown(max_len));
+  const std::string decoded = DecodeEntities(raw);
   CopyToBuffer(static_cast<char*>(destination), decoded.c_str(), max_len);
   return type;
 }

@@ -29,6 +29,12 @@ using FieldValues = std::array<RawFieldValue, kFieldCount>;
 FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted,
                           const TargetCheck& exists = FileExistsNotDir);
 
+// As ComputeFields, for a host buffer of `max_len` bytes: a string row may hold only the raw
+// bytes that its first max_len - 1 delivered bytes come from.
+FieldValues ComputeFieldsForBuffer(std::string_view document, std::string_view folder,
+                                   FieldSet wanted, int max_len,
+                                   const TargetCheck& exists = FileExistsNotDir);
+
 // The bytes a host buffer of `max_len` bytes receives for a string value: the decoded text
 // up to its first NUL, cut to max_len - 1 bytes. A max_len of 0 or less means no cut.
 std::string DeliveredText(std::string_view raw, int max_len);

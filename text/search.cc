@@ -1,28 +1,45 @@
 #include "text/search.h"
 
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "text/case_map.h"
 
 namespace pagefields {
 namespace {
 
-// True when no byte other than `byte` itself folds to the same capital, so that an
-// exact memchr finds every candidate for it.
-constexpr bool HasNoCaseVariant(std::uint8_t byte) {
-  for (int other = 0; other < 256; ++other) {
-    if (other != byte && UpperCaseMap[other] == UpperCaseMap[byte]) return false;
+// For each byte, the other byte that folds to the same capital, or the byte itself when there
+// is none. No capital has more than two bytes folding to it, so these two are all candidates.
+constexpr auto kCasePartner = [] {
+  std::array<std::uint8_t, 256> partner{};
+  for (int b = 0; b < 256; ++b) {
+    partner[b] = static_cast<std::uint8_t>(b);
+    for (int other = 0; other < 256; ++other) {
+      if (other != b && UpperCaseMap[other] == UpperCaseMap[b]) {
+        partner[b] = static_cast<std::uint8_t>(other);
+      }
+    }
+  }
+  return partner;
+}();
+
+constexpr bool AtMostTwoFoldTogether() {
+  for (int b = 0; b < 256; ++b) {
+    for (int other = 0; other < 256; ++other) {
+      if (UpperCaseMap[other] == UpperCaseMap[b] && other != b && other != kCasePartner[b]) {
+        return false;
+      }
+    }
   }
   return true;
 }
 
-constexpr auto kHasNoCaseVariant = [] {
-  std::array<bool, 256> table{};
-  for (int b = 0; b < 256; ++b) table[b] = HasNoCaseVariant(static_cast<std::uint8_t>(b));
-  return table;
-}();
-
-static_assert(kHasNoCaseVariant['<'] && !kHasNoCaseVariant['a'] && !kHasNoCaseVariant[0xB8]);
+static_assert(AtMostTwoFoldTogether());
+static_assert(kCasePartner['<'] == '<' && kCasePartner['a'] == 'A' && kCasePartner[0xB8] == 0xA8);
 
 // Compares needle bytes 2..n with the haystack bytes at `at`: identical bytes match at
 // once, different ones only when they fold to the same capital.
@@ -60,6 +77,33 @@ int ScanByFirstByte(std::string_view needle, std::string_view haystack, std::siz
   return 0;
 }
 
+// Tries the candidates first..last (0-based) whose byte is `a` or `b`, in rising order, and
+// returns the 1-based position of the first one that `rest_equal` accepts. Sixteen bytes are
+// compared at a time, so dense candidates cost no call each and sparse ones pass quickly.
+template <typename RestEqual>
+int ScanForEither(const char* base, std::size_t first, std::size_t last, char a, char b,
+                  RestEqual rest_equal) {
+  std::size_t p = first;
+  const std::size_t end = last + 1;
+#if defined(__SSE2__)
+  const __m128i want_a = _mm_set1_epi8(a);
+  const __m128i want_b = _mm_set1_epi8(b);
+  for (; p + 16 <= end; p += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p));
+    auto hits = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(chunk, want_a), _mm_cmpeq_epi8(chunk, want_b))));
+    for (; hits != 0; hits &= hits - 1) {
+      const std::size_t at = p + static_cast<std::size_t>(std::countr_zero(hits));
+      if (rest_equal(base + at)) return static_cast<int>(at) + 1;
+    }
+  }
+#endif
+  for (; p < end; ++p) {
+    if ((base[p] == a || base[p] == b) && rest_equal(base + p)) return static_cast<int>(p) + 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int PosStr(std::string_view needle, std::string_view haystack, int start) {
@@ -75,18 +119,10 @@ int PosText(std::string_view needle, std::string_view haystack, int start) {
   std::size_t first = 0;
   std::size_t last = 0;
   if (!CandidateRange(needle, haystack, start, first, last)) return 0;
-  if (kHasNoCaseVariant[static_cast<std::uint8_t>(needle[0])]) {
-    return ScanByFirstByte(needle, haystack, first, last,
-                           [needle](const char* at) { return RestEqualsFolded(needle, at); });
-  }
-  const std::uint8_t lead = FoldCase(needle[0]);
-  const char* const base = haystack.data();
-  for (std::size_t p = first; p <= last; ++p) {
-    if (FoldCase(base[p]) == lead && RestEqualsFolded(needle, base + p)) {
-      return static_cast<int>(p) + 1;
-    }
-  }
-  return 0;
+  const char lead = needle[0];
+  const auto partner = static_cast<char>(kCasePartner[static_cast<std::uint8_t>(lead)]);
+  return ScanForEither(haystack.data(), first, last, lead, partner,
+                       [needle](const char* at) { return RestEqualsFolded(needle, at); });
 }
 
 }  // namespace pagefields

@@ -1,0 +1,49 @@
+#pragma once
+
+// A deliberately plain transcription of the value request and its eighteen fields: naive
+// searches, the literal loops, the literal replace/delete steps. It is slow on purpose and
+// shares nothing with the library but the field table; it serves as the oracle that the
+// differential fuzz target and the benchmark compare the library against.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace pagefields::model {
+
+// The attributes of a path, as the file system answers them: kQueryFailed, or a bit set
+// with kDirectoryBit for a folder.
+inline constexpr std::uint32_t kQueryFailed = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kDirectoryBit = 0x10u;
+using AttributeQuery = std::function<std::uint32_t(const std::string& path)>;
+
+// What one value request answers: the result code and the exact bytes stored into
+// FieldValue from its first byte on (4 for a number, text and NUL for a string, none for a
+// refusal or for a string row with MaxLen below 1).
+struct ModelAnswer {
+  int result = 0;
+  std::string written;
+};
+
+// One request for field `field_index` of a file whose bytes are `file_bytes`, held in
+// memory; `folder` is its DocumentFolder and `query` answers the broken-link probe.
+ModelAnswer ModelGetValue(std::string_view file_bytes, std::string_view folder, int field_index,
+                          int max_len, const AttributeQuery& query);
+
+// The raw extractor results, exposed for the model's own tests and the benchmark.
+std::string ModelElementText(const std::string& document, const std::string& tag_name);
+int ModelCountWords(const std::string& text);
+std::string ModelMetaContent(const std::string& document, const std::string& meta_name);
+struct ModelLinks {
+  int web = 0;
+  int mail = 0;
+  int internal = 0;
+  std::string broken;
+};
+ModelLinks ModelScanLinks(const std::string& folder, const std::string& document, bool probe,
+                          const AttributeQuery& query);
+int ModelTextSize(const std::string& document);
+std::string ModelNoindexText(const std::string& document);
+
+}  // namespace pagefields::model
