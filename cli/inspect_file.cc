@@ -54,9 +54,13 @@ FileReport InspectLoaded(const std::string& path, FieldSet wanted, int max_len,
   wanted.set(kBrokenLinkRow);
   FileReport report;
   report.outcome = FileOutcome::kPage;
-  report.values =
-      ComputeFields(*document, FolderOfPath(path), wanted,
-                    [&targets](const std::string& target) { return targets.ExistsNotDir(target); });
+  const TargetCheck exists = [&targets](const std::string& target) {
+    return targets.ExistsNotDir(target);
+  };
+  const std::string folder = FolderOfPath(path);
+  // With a cut, string rows need to hold only the bytes the cut keeps.
+  report.values = max_len > 0 ? ComputeFieldsForBuffer(*document, folder, wanted, max_len, exists)
+                              : ComputeFields(*document, folder, wanted, exists);
   report.has_broken_link = !report.values[kBrokenLinkRow].text.empty();
   for (int row = 0; row < kFieldCount; ++row) {
     if (FieldTable[row].type == FieldTypeString) {

@@ -242,6 +242,7 @@ TEST_F(CommandLine, ExitCodes) {
       {{"--fail-on-broken", "site/docs"}, 0},
       {{"--fail-on-broken", "site"}, 1},
       {{"--fail-on-broken", "site/index.html"}, 1},
+      {{"--fail-on-broken", "--max-len", "1", "site"}, 1},  // the cut never hides a link
       {{}, 2},
       {{"--format", "xml", "site"}, 2},
       {{"--fields", "Title,Brocken", "site"}, 2},
