@@ -6,6 +6,9 @@
 #include "cli/code_page.h"
 #include "cli/folder_walk.h"
 #include "cli/line_escape.h"
+#include "cli/target_cache.h"
+#include "extract/file_probe.h"
+#include "tests/temp_folder.h"
 
 namespace pagefields::cli {
 namespace {
@@ -55,6 +58,42 @@ TEST(HasPageExtension, TakesTheFourExtensionsInAnyCase) {
   for (const char* name : {"a.htmx", "a.txt", "html", "a.html~", "a.xhtm", "a.php", ""}) {
     EXPECT_FALSE(HasPageExtension(name)) << name;
   }
+}
+
+TEST(TargetCache, AnswersAsTheFileSystemDoesWhateverWasAskedBefore) {
+  const testing::TempFolder site;
+  site.Write("b/x.html", "x");
+  site.Write("c/y.html", "y");
+  site.MakeFolder("a");
+  site.MakeFolder("b/folder.html");
+  std::filesystem::create_symlink("b", site.path() / "linked");
+  const std::string root = site.path().string() + "/";
+  const std::string paths[] = {
+      root + "b/x.html",
+      root + "a/../b/x.html",
+      root + "c/../b/x.html",
+      root + "linked/x.html",
+      root + "b/gone.html",
+      root + "a/../b/gone.html",
+      root + "b/folder.html",
+      root + "b/x.html/",
+      root + "b/x.html/z",
+      root + "none/../b/x.html",
+      root + "b/",
+      root + "b/x.html" + "\0tail"s,
+      root + "b/.",
+      "b/x.html",
+      "",
+  };
+  TargetCache cache;
+  // Each path twice, so that later answers come from what the cache remembers.
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& path : paths) {
+      EXPECT_EQ(cache.ExistsNotDir(path), FileExistsNotDir(path)) << path << " round " << round;
+    }
+  }
+  EXPECT_TRUE(cache.ExistsNotDir(root + "c/../b/x.html"));
+  EXPECT_FALSE(cache.ExistsNotDir(root + "a/../b/gone.html"));
 }
 
 }  // namespace
