@@ -4,7 +4,7 @@
 
 namespace pagefields {
 
-std::string ExtractElementText(std::string_view document, std::string_view tag_name) try {
+std::string_view ElementTextView(std::string_view document, std::string_view tag_name) try {
   const std::string opening = "<" + std::string(tag_name) + ">";
   const std::string closing = "</" + std::string(tag_name) + ">";
   const int open = PosText(opening, document, 1);
@@ -15,7 +15,13 @@ std::string ExtractElementText(std::string_view document, std::string_view tag_n
   const auto content_start = static_cast<std::size_t>(open) - 1 + opening.size();
   const auto content_end = static_cast<std::size_t>(close) - 1;
   if (content_end <= content_start) return {};
-  return std::string(document.substr(content_start, content_end - content_start));
+  return document.substr(content_start, content_end - content_start);
+} catch (...) {
+  return {};
+}
+
+std::string ExtractElementText(std::string_view document, std::string_view tag_name) try {
+  return std::string(ElementTextView(document, tag_name));
 } catch (...) {
   return {};
 }

@@ -37,15 +37,13 @@ enum Row : int {
   kNoindex,
 };
 
-// Fills a text row, its length row and its word-count row from one extractor result.
-// The text row keeps only the bytes its delivery can show.
-void FillTextTriple(FieldValues& values, FieldSet wanted, int text_row, std::string text,
+// Fills a text row, its length row and its word-count row from one extractor result; the
+// text row keeps only the bytes its delivery can show.
+void FillTextTriple(FieldValues& values, FieldSet wanted, int text_row, std::string_view text,
                     std::size_t shown_bytes) {
   if (wanted[text_row + 1]) values[text_row + 1].number = static_cast<std::int32_t>(text.size());
   if (wanted[text_row + 2]) values[text_row + 2].number = CountWords(text);
-  if (!wanted[text_row]) return;
-  if (text.size() > shown_bytes) text.resize(shown_bytes);
-  values[text_row].text = std::move(text);
+  if (wanted[text_row]) values[text_row].text = text.substr(0, shown_bytes);
 }
 
 bool WantsAny(FieldSet wanted, int first_row, int row_count) {
@@ -65,7 +63,7 @@ FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder
                               const TargetCheck& exists, std::size_t shown_bytes) {
   FieldValues values{};
   if (WantsAny(wanted, kTitle, 3)) {
-    FillTextTriple(values, wanted, kTitle, ExtractElementText(document, "Title"), shown_bytes);
+    FillTextTriple(values, wanted, kTitle, ElementTextView(document, "Title"), shown_bytes);
   }
   if (WantsAny(wanted, kDescription, 3)) {
     FillTextTriple(values, wanted, kDescription, ExtractMetaContent(document, "Description"),
@@ -75,8 +73,8 @@ FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder
     FillTextTriple(values, wanted, kKeywords, ExtractMetaContent(document, "Keywords"),
                    shown_bytes);
   }
-  if (wanted[kH1]) values[kH1].text = ExtractElementText(document, "H1");
-  if (wanted[kH2]) values[kH2].text = ExtractElementText(document, "H2");
+  if (wanted[kH1]) values[kH1].text = ElementTextView(document, "H1").substr(0, shown_bytes);
+  if (wanted[kH2]) values[kH2].text = ElementTextView(document, "H2").substr(0, shown_bytes);
   if (WantsAny(wanted, kLinks, 4) || wanted[kBrokenLink]) {
     // Counting mode, or probe mode that also counts every link when the counts are wanted.
     LinkCounts counts;
