@@ -104,6 +104,17 @@ int ScanForEither(const char* base, std::size_t first, std::size_t last, char a,
   return 0;
 }
 
+// The needle byte that candidates are found by: the first one without a case variant other
+// than '<' and '>', which are common in markup ("=" of "href=", ":" of "mailto:"); else the
+// first byte.
+std::size_t KeyIndex(std::string_view needle) {
+  for (std::size_t i = 1; i < needle.size(); ++i) {
+    const auto b = static_cast<std::uint8_t>(needle[i]);
+    if (kCasePartner[b] == b && b != '<' && b != '>') return i;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int PosStr(std::string_view needle, std::string_view haystack, int start) {
@@ -119,10 +130,16 @@ int PosText(std::string_view needle, std::string_view haystack, int start) {
   std::size_t first = 0;
   std::size_t last = 0;
   if (!CandidateRange(needle, haystack, start, first, last)) return 0;
-  const char lead = needle[0];
-  const auto partner = static_cast<char>(kCasePartner[static_cast<std::uint8_t>(lead)]);
-  return ScanForEither(haystack.data(), first, last, lead, partner,
-                       [needle](const char* at) { return RestEqualsFolded(needle, at); });
+  const std::size_t key = KeyIndex(needle);
+  const char byte = needle[key];
+  const auto partner = static_cast<char>(kCasePartner[static_cast<std::uint8_t>(byte)]);
+  // Candidates are tried by the key byte; they come in the same rising order of starts.
+  const int found = ScanForEither(
+      haystack.data(), first + key, last + key, byte, partner, [needle, key](const char* at) {
+        const char* begin = at - key;
+        return FoldCase(begin[0]) == FoldCase(needle[0]) && RestEqualsFolded(needle, begin);
+      });
+  return found == 0 ? 0 : found - static_cast<int>(key);
 }
 
 }  // namespace pagefields
