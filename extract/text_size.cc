@@ -48,14 +48,7 @@ std::int32_t MeasureTextSize(std::string_view document) {
   std::size_t kept_from = 0;  // start of the bytes not yet counted, outside any span
   bool inside = false;
   std::size_t span_start = 0;
-  ScanForBytes(text, 0, '<', '>', [&](std::size_t at) {
-    if (inside) {
-      if (text[at] == '<' || EndsBreakTag(text, at)) return at + 1;
-      inside = false;
-      kept_from = at + 1;
-      return at + 1;
-    }
-    if (text[at] == '>') return at + 1;
+  ScanForBytes(text, 0, '<', '<', [&](std::size_t at) {
     size += at - kept_from;
     const std::size_t tag = BreakTagLength(text, at);
     if (tag != 0) {
@@ -63,9 +56,17 @@ std::int32_t MeasureTextSize(std::string_view document) {
       kept_from = at + tag;
       return at + tag;
     }
+    // The span ends at the first ">" that ends no break tag; only ">" bytes are looked at.
+    for (std::size_t close = text.find('>', at + 1); close != std::string_view::npos;
+         close = text.find('>', close + 1)) {
+      if (!EndsBreakTag(text, close)) {
+        kept_from = close + 1;
+        return close + 1;
+      }
+    }
     inside = true;
     span_start = at;
-    return at + 1;
+    return kStopScan;
   });
   size += inside ? LengthWithBreaks(text.substr(span_start)) : text.size() - kept_from;
   return static_cast<std::int32_t>(size);
