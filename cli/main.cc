@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 #include "cli/code_page.h"
 #include "cli/folder_walk.h"
@@ -61,10 +62,12 @@ int Run(const Options& options) {
       MakePageWriter(options.format, options.columns, code_page ? &*code_page : nullptr, stdout);
   ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, walk.files.size(), stderr);
 
-  TargetCache targets;
+  std::vector<TargetCache> targets(static_cast<std::size_t>(options.jobs));  // one per worker
   RunInOrder<FileReport>(
       walk.files.size(), options.jobs,
-      [&](std::size_t i) { return InspectFile(walk.files[i], wanted, options.max_len, targets); },
+      [&](std::size_t worker, std::size_t i) {
+        return InspectFile(walk.files[i], wanted, options.max_len, targets[worker]);
+      },
       [&](std::size_t i, FileReport report) {
         ++counts.considered;
         if (report.outcome == FileOutcome::kPage) {

@@ -11,45 +11,55 @@
 
 namespace pagefields::cli {
 
-// Runs `work(i)` for every i below `count` on `jobs` threads and hands each result to
-// `emit(i, result)` on the calling thread, strictly in the order of i, as soon as it and all
-// before it are done. `work` must not throw; `emit` runs while the workers go on. With one
-// job everything runs on the calling thread.
+// Runs `work(worker, i)` for every i below `count` on `jobs` workers and hands each result to
+// `emit(i, result)` on the calling thread, strictly in the order of i. The calling thread is
+// worker 0: it works whenever the next result in order is not ready yet, so `jobs` threads
+// in all are busy and none waits to be woken per result. Workers are numbered below `jobs`,
+// and each runs one item at a time, so `worker` may pick state of its own. `work` must not
+// throw.
 template <typename Result, typename Work, typename Emit>
 void RunInOrder(std::size_t count, int jobs, Work work, Emit emit) {
-  if (jobs <= 1 || count <= 1) {
-    for (std::size_t i = 0; i < count; ++i) emit(i, work(i));
-    return;
-  }
-
+  const std::size_t helpers =
+      std::min<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)) - 1, count);
   std::vector<std::optional<Result>> done(count);
   std::mutex lock;
   std::condition_variable finished;
   std::atomic<std::size_t> next{0};
 
-  const auto worker = [&] {
-    for (std::size_t i = next++; i < count; i = next++) {
-      Result result = work(i);
-      {
-        const std::lock_guard<std::mutex> guard(lock);
-        done[i] = std::move(result);
-      }
-      finished.notify_one();
+  const auto store = [&](std::size_t i, Result result) {
+    {
+      const std::lock_guard<std::mutex> guard(lock);
+      done[i] = std::move(result);
     }
+    finished.notify_one();
   };
-  std::vector<std::jthread> workers;
-  const std::size_t thread_count = std::min<std::size_t>(static_cast<std::size_t>(jobs), count);
-  for (std::size_t t = 0; t < thread_count; ++t) workers.emplace_back(worker);
+  std::vector<std::jthread> threads;
+  for (std::size_t worker = 1; worker <= helpers; ++worker) {
+    threads.emplace_back([&, worker] {
+      for (std::size_t i = next++; i < count; i = next++) store(i, work(worker, i));
+    });
+  }
 
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t emitted = 0; emitted < count;) {
     std::optional<Result> result;
     {
       std::unique_lock<std::mutex> guard(lock);
-      finished.wait(guard, [&] { return done[i].has_value(); });
-      result = std::move(done[i]);
-      done[i].reset();
+      if (!done[emitted].has_value()) {
+        const std::size_t own = next++;
+        if (own < count) {
+          guard.unlock();
+          Result mine = work(0, own);
+          guard.lock();
+          done[own] = std::move(mine);
+          continue;
+        }
+        finished.wait(guard, [&] { return done[emitted].has_value(); });
+      }
+      result = std::move(done[emitted]);
+      done[emitted].reset();
     }
-    emit(i, std::move(*result));
+    emit(emitted, std::move(*result));
+    ++emitted;
   }
 }
 

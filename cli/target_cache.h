@@ -1,6 +1,5 @@
 #pragma once
 
-#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -10,8 +9,8 @@ namespace pagefields::cli {
 // Remembers, for one run, which link targets exist, so that the links many pages share cost
 // one file-system query each instead of one per page. Targets are known by the folder they
 // resolve to and their name, so "a/../b/x.html" and "c/../b/x.html" are asked about once.
-// Pages and the files they link to do not change while the run reads them. Safe to share
-// between workers.
+// Pages and the files they link to do not change while the run reads them. One worker uses
+// one cache; caches are not shared between threads.
 class TargetCache {
  public:
   // FileExistsNotDir(path), with the file system asked at most once per target.
@@ -21,11 +20,6 @@ class TargetCache {
   // The folder `folder` (a path ending in '/') resolves to, as "device:inode", or nullopt
   // when it is no folder that can be searched.
   std::optional<std::string> FolderIdentity(const std::string& folder);
-  // Asks `ask()` once for `key`.
-  template <typename Ask>
-  bool Remembered(std::unordered_map<std::string, bool>& known, const std::string& key, Ask ask);
-
-  std::mutex lock_;
   std::unordered_map<std::string, std::optional<std::string>> folders_;
   std::unordered_map<std::string, bool> targets_;
 };
