@@ -1,39 +1,157 @@
 #include "cli/target_cache.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <limits>
 
 #include "extract/file_probe.h"
 
 namespace pagefields::cli {
+namespace {
 
-std::optional<std::string> TargetCache::FolderIdentity(const std::string& folder) {
-  const auto found = folders_.find(folder);
-  if (found != folders_.end()) return found->second;
-  std::optional<std::string> identity;
-  struct stat info {};
-  if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    identity = std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino);
+// What is known of one name in a folder.
+enum class Answer : unsigned char { kExists, kMissing, kAsk };
+
+// A folder is listed once this many of its names were asked of the file system. A listing
+// stops after kEntriesPerQuery entries per name asked so far and is tried again after as
+// many queries again, so a huge folder that few links lead into is never read whole.
+constexpr std::size_t kQueriesBeforeListing = 4;
+constexpr std::size_t kEntriesPerQuery = 64;
+constexpr std::size_t kNeverAgain = std::numeric_limits<std::size_t>::max();
+
+// A folder entry's answer by its type: a folder is no file; links are resolved and unknown
+// types are told only by asking.
+Answer AnswerOfType(unsigned char type) {
+  switch (type) {
+    case DT_DIR:
+      return Answer::kMissing;
+    case DT_LNK:
+    case DT_UNKNOWN:
+      return Answer::kAsk;
+    default:
+      return Answer::kExists;
   }
-  folders_.emplace(folder, identity);
-  return identity;
+}
+
+}  // namespace
+
+struct TargetCache::Folder {
+  explicit Folder(std::string path) : spelling(std::move(path)) {}
+
+  std::string spelling;  // a path, ending in '/', that names the folder
+  StringMap<Answer> names;
+  std::size_t queried = 0;  // names asked of the file system
+  std::size_t list_at = kQueriesBeforeListing;
+  bool searchable = false;  // a query got past the folder's search permission
+};
+
+TargetCache::TargetCache() = default;
+TargetCache::~TargetCache() = default;
+TargetCache::TargetCache(TargetCache&&) noexcept = default;
+TargetCache& TargetCache::operator=(TargetCache&&) noexcept = default;
+
+bool TargetCache::IsPlainFolder(const std::string& path) {
+  if (const auto known = plain_folders_.find(path); known != plain_folders_.end()) {
+    return known->second;
+  }
+  // The program runs with its own rights, so access() asks what the lookup would meet.
+  struct stat info {};
+  const bool plain = ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+                     ::access(path.c_str(), X_OK) == 0;
+  plain_folders_.emplace(path, plain);
+  return plain;
+}
+
+std::string TargetCache::WithoutClimbs(std::string_view spelling) {
+  std::string path(spelling);
+  for (std::size_t climb; (climb = path.find("/../")) != std::string::npos && climb > 0;) {
+    const std::size_t slash = path.rfind('/', climb - 1);
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const std::string_view name = std::string_view(path).substr(start, climb - start);
+    if (name.empty() || name == "." || name == "..") break;
+    if (!IsPlainFolder(path.substr(0, climb))) break;
+    path.erase(start, climb + 4 - start);
+  }
+  return path.empty() ? "./" : path;
+}
+
+TargetCache::Folder* TargetCache::FolderOf(std::string_view spelling) {
+  if (const auto known = spellings_.find(spelling); known != spellings_.end()) {
+    return known->second;
+  }
+  std::string resolved = WithoutClimbs(spelling);
+  Folder* folder = nullptr;
+  if (const auto known = spellings_.find(resolved); known != spellings_.end()) {
+    folder = known->second;
+  } else {
+    struct stat info {};
+    if (::stat(resolved.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      std::unique_ptr<Folder>& identity = folders_[{info.st_dev, info.st_ino}];
+      if (!identity) identity = std::make_unique<Folder>(resolved);
+      folder = identity.get();
+    }
+    spellings_.emplace(std::move(resolved), folder);
+  }
+  spellings_.emplace(spelling, folder);
+  return folder;
+}
+
+void TargetCache::List(Folder& folder) {
+  const std::size_t most = kEntriesPerQuery * folder.queried;
+  folder.list_at = kNeverAgain;
+  DIR* listing = ::opendir(folder.spelling.c_str());
+  if (listing == nullptr) return;
+  std::size_t entries = 0;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (++entries > most) {
+      folder.list_at = 2 * folder.queried;
+      break;
+    }
+    // What was asked of the file system stays; a listing only adds.
+    folder.names.try_emplace(entry->d_name, AnswerOfType(entry->d_type));
+  }
+  ::closedir(listing);
 }
 
 bool TargetCache::ExistsNotDir(const std::string& path) {
   // The query sees the path up to its first NUL.
-  const std::string queried = path.substr(0, path.find('\0'));
+  const std::string_view queried = std::string_view(path).substr(0, path.find('\0'));
   const std::size_t slash = queried.rfind('/');
-  std::string key;
-  if (slash == std::string::npos || slash + 1 == queried.size()) {
-    key = "/" + queried;  // no folder identity can start so
-  } else {
-    // A name in a folder that cannot be searched cannot be found either.
-    const std::optional<std::string> folder = FolderIdentity(queried.substr(0, slash + 1));
-    if (!folder) return false;
-    key = *folder + queried.substr(slash);
+  if (slash == std::string_view::npos || slash + 1 == queried.size()) {
+    if (const auto known = bare_names_.find(queried); known != bare_names_.end()) {
+      return known->second;
+    }
+    const std::string target(queried);
+    const bool exists = FileExistsNotDir(target);
+    bare_names_.emplace(target, exists);
+    return exists;
   }
-  const auto [target, added] = targets_.try_emplace(std::move(key), false);
-  if (added) target->second = FileExistsNotDir(queried);
-  return target->second;
+
+  // A name in a folder that cannot be searched cannot be found either.
+  Folder* folder = FolderOf(queried.substr(0, slash + 1));
+  if (folder == nullptr) return false;
+  const std::string_view name = queried.substr(slash + 1);
+  auto known = folder->names.find(name);
+  if (known == folder->names.end() && folder->searchable && folder->queried >= folder->list_at) {
+    List(*folder);
+    known = folder->names.find(name);
+  }
+  if (known != folder->names.end() && known->second != Answer::kAsk) {
+    return known->second == Answer::kExists;
+  }
+
+  // Asked as FileExistsNotDir asks; a found name or a missing one shows the folder searchable.
+  const std::string target(queried);
+  struct stat info {};
+  const bool found = ::stat(target.c_str(), &info) == 0;
+  if (found || errno == ENOENT) folder->searchable = true;
+  const Answer answer = found && !S_ISDIR(info.st_mode) ? Answer::kExists : Answer::kMissing;
+  ++folder->queried;
+  folder->names.insert_or_assign(std::string(name), answer);
+  return answer == Answer::kExists;
 }
 
 }  // namespace pagefields::cli

@@ -1,27 +1,64 @@
 #pragma once
 
-#include <optional>
+#include <sys/types.h>
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 
 namespace pagefields::cli {
+
+// Hashes std::string keys so that maps can be searched with a std::string_view.
+struct StringHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+
+template <typename Value>
+using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_to<>>;
 
 // Remembers, for one run, which link targets exist, so that the links many pages share cost
 // one file-system query each instead of one per page. Targets are known by the folder they
 // resolve to and their name, so "a/../b/x.html" and "c/../b/x.html" are asked about once.
-// Pages and the files they link to do not change while the run reads them. One worker uses
-// one cache; caches are not shared between threads.
+// A folder that many targets are asked of is listed once, and the listing answers for its
+// files and folders; names it does not show, links and entries of unknown type are still
+// asked of the file system. Pages and the files they link to do not change while the run
+// reads them. One worker uses one cache; caches are not shared between threads.
 class TargetCache {
  public:
+  TargetCache();
+  ~TargetCache();
+  TargetCache(TargetCache&&) noexcept;
+  TargetCache& operator=(TargetCache&&) noexcept;
+
   // FileExistsNotDir(path), with the file system asked at most once per target.
   bool ExistsNotDir(const std::string& path);
 
  private:
-  // The folder `folder` (a path ending in '/') resolves to, as "device:inode", or nullopt
-  // when it is no folder that can be searched.
-  std::optional<std::string> FolderIdentity(const std::string& folder);
-  std::unordered_map<std::string, std::optional<std::string>> folders_;
-  std::unordered_map<std::string, bool> targets_;
+  struct Folder;
+
+  // The folder that `spelling` (a path ending in '/') names, or null when it names no folder
+  // that can be searched.
+  Folder* FolderOf(std::string_view spelling);
+  // `spelling` with each "X/../" dropped where X is a folder of its own (no link), which
+  // names the same folder; the rest is kept as it is.
+  std::string WithoutClimbs(std::string_view spelling);
+  // True when `path` is a folder, not a link to one, and may be searched.
+  bool IsPlainFolder(const std::string& path);
+  // Adds what a listing of `folder` tells to its answers.
+  static void List(Folder& folder);
+
+  StringMap<Folder*> spellings_;  // every folder spelling met, and what it names
+  std::map<std::pair<dev_t, ino_t>, std::unique_ptr<Folder>> folders_;
+  StringMap<bool> plain_folders_;
+  StringMap<bool> bare_names_;  // paths with no folder part
 };
 
 }  // namespace pagefields::cli

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "cli/code_page.h"
 #include "cli/folder_walk.h"
@@ -94,6 +95,32 @@ TEST(TargetCache, AnswersAsTheFileSystemDoesWhateverWasAskedBefore) {
   }
   EXPECT_TRUE(cache.ExistsNotDir(root + "c/../b/x.html"));
   EXPECT_FALSE(cache.ExistsNotDir(root + "a/../b/gone.html"));
+}
+
+// Past a few names asked in one folder the cache lists it; the listing must answer as the
+// file system does for files, folders, links and names it does not hold.
+TEST(TargetCache, ListedFolderAnswersAsTheFileSystemDoes) {
+  const testing::TempFolder site;
+  std::vector<std::string> names;
+  for (int i = 0; i < 12; ++i) {
+    names.push_back("p" + std::to_string(i) + ".html");
+    site.Write("pages/" + names.back(), "x");
+  }
+  site.MakeFolder("pages/sub.html");
+  site.MakeFolder("elsewhere");
+  std::filesystem::create_symlink("p1.html", site.path() / "pages/link.html");
+  std::filesystem::create_symlink("sub.html", site.path() / "pages/folder-link.html");
+  std::filesystem::create_symlink("none.html", site.path() / "pages/dangling.html");
+  names.insert(names.end(), {"sub.html", "link.html", "folder-link.html", "dangling.html",
+                             "gone.html", ".", "..", "P1.HTML"});
+  const std::string root = site.path().string() + "/";
+  TargetCache cache;
+  for (const char* folder : {"pages/", "elsewhere/../pages/", "pages/sub.html/../"}) {
+    for (const std::string& name : names) {
+      const std::string path = root + folder + name;
+      EXPECT_EQ(cache.ExistsNotDir(path), FileExistsNotDir(path)) << path;
+    }
+  }
 }
 
 }  // namespace
