@@ -70,14 +70,16 @@ class Walk {
         result_.not_followed.push_back({path, "symbolic link leads out of the folder"});
         return;
       }
-      result_.files.push_back(path);
+      result_.files.push_back({path, false});
       return;
     }
     if (entry.is_directory(error)) {
       Descend(path);
       return;
     }
-    if (all_files_ || HasPageExtension(name)) result_.files.push_back(path);
+    if (all_files_ || HasPageExtension(name)) {
+      result_.files.push_back({path, entry.is_regular_file(error)});
+    }
   }
 
   bool all_files_;
@@ -103,7 +105,7 @@ WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files) {
     } else if (fs::is_directory(fs::status(path, error))) {
       walk.Folder(path);
     } else {
-      result.files.push_back(path);
+      result.files.push_back({path, fs::is_regular_file(status)});
     }
   }
   std::sort(result.files.begin(), result.files.end());

@@ -11,8 +11,17 @@ struct WalkProblem {
   std::string reason;
 };
 
+// A file to consider, and whether the walk saw a regular file there (not a link to one).
+struct WalkedFile {
+  std::string path;
+  bool regular = false;
+
+  friend bool operator<(const WalkedFile& a, const WalkedFile& b) { return a.path < b.path; }
+  friend bool operator==(const WalkedFile& a, const WalkedFile& b) { return a.path == b.path; }
+};
+
 struct WalkResult {
-  std::vector<std::string> files;         // the files to consider, sorted bytewise, each once
+  std::vector<WalkedFile> files;          // the files to consider, sorted bytewise, each once
   std::vector<std::string> missing;       // named paths that do not exist
   std::vector<WalkProblem> unlisted;      // folders whose entries could not be read
   std::vector<WalkProblem> not_followed;  // symbolic links that lead out of their tree

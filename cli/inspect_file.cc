@@ -1,5 +1,9 @@
 #include "cli/inspect_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <exception>
 #include <filesystem>
@@ -32,19 +36,52 @@ FileReport Unreadable(std::string reason) {
   return report;
 }
 
-FileReport InspectLoaded(const std::string& path, FieldSet wanted, int max_len,
-                         TargetCache& targets) {
-  if (std::string refusal = RefusalReason(path); !refusal.empty()) {
-    return Unreadable(std::move(refusal));
+FileReport UnreadableFor(int code) {
+  return Unreadable(code != 0 ? std::generic_category().message(code) : "read failed");
+}
+
+// Closes the file on every way out.
+class OpenFile {
+ public:
+  explicit OpenFile(const std::string& path) {
+    // Not blocking: what was a regular file in the walk may have been replaced by a pipe.
+    do {
+      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    } while (fd_ < 0 && errno == EINTR);
   }
+  ~OpenFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+  int fd() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
+                         TargetCache& targets) {
+  const std::string& path = file.path;
+  // A file the walk saw as regular is opened at once; the open tells what changed since.
+  if (!file.regular) {
+    if (std::string refusal = RefusalReason(path); !refusal.empty()) {
+      return Unreadable(std::move(refusal));
+    }
+  }
+  const OpenFile opened(path);
+  if (opened.fd() < 0) return UnreadableFor(errno);
+  struct stat info {};
+  if (::fstat(opened.fd(), &info) != 0) return UnreadableFor(errno);
+  if (S_ISDIR(info.st_mode)) return Unreadable("is a folder");
+  if (!S_ISREG(info.st_mode)) return Unreadable("not a regular file");
+
   LoadFailure failure = LoadFailure::kUnreadable;
   errno = 0;
-  const auto document = LoadDocument(path.c_str(), failure);
+  const auto document = LoadOpenDocument(opened.fd(), info.st_size, failure);
   if (!document) {
-    if (failure == LoadFailure::kUnreadable) {
-      const int code = errno;
-      return Unreadable(code != 0 ? std::generic_category().message(code) : "read failed");
-    }
+    if (failure == LoadFailure::kUnreadable) return UnreadableFor(errno);
     FileReport report;
     report.outcome = FileOutcome::kNotHtml;
     report.reason = "not HTML: no <HTML> in the first 64 bytes";
@@ -72,10 +109,9 @@ FileReport InspectLoaded(const std::string& path, FieldSet wanted, int max_len,
 
 }  // namespace
 
-FileReport InspectFile(const std::string& path, FieldSet wanted, int max_len,
-                       TargetCache& targets) {
+FileReport InspectFile(const WalkedFile& file, FieldSet wanted, int max_len, TargetCache& targets) {
   try {
-    return InspectLoaded(path, wanted, max_len, targets);
+    return InspectLoaded(file, wanted, max_len, targets);
   } catch (const std::exception& error) {
     return Unreadable(error.what());
   } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cli/folder_walk.h"
 #include "cli/target_cache.h"
 #include "plugin/field_values.h"
 
@@ -19,10 +20,10 @@ struct FileReport {
   bool has_broken_link = false;  // the page links to a missing internal file
 };
 
-// Reads the file `path` once, recognises it as the plugin does and computes the `wanted`
+// Reads the file once, recognises it as the plugin does and computes the `wanted`
 // rows from that one DocumentText. The broken-link row is always computed, for
 // has_broken_link, with its targets looked up in `targets`. Never throws: a failure makes
 // the file unreadable, with its reason.
-FileReport InspectFile(const std::string& path, FieldSet wanted, int max_len, TargetCache& targets);
+FileReport InspectFile(const WalkedFile& file, FieldSet wanted, int max_len, TargetCache& targets);
 
 }  // namespace pagefields::cli

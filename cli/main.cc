@@ -73,11 +73,11 @@ int Run(const Options& options) {
         if (report.outcome == FileOutcome::kPage) {
           ++counts.pages;
           if (report.has_broken_link) ++counts.broken;
-          writer->Page(walk.files[i], report.values);
+          writer->Page(walk.files[i].path, report.values);
         } else {
           ++(report.outcome == FileOutcome::kNotHtml ? counts.not_html : counts.unreadable);
           progress.Clear();
-          Report(walk.files[i], report.reason);
+          Report(walk.files[i].path, report.reason);
         }
         progress.Update(i + 1, counts.pages);
       });

@@ -28,11 +28,10 @@ class OpenFile {
 // Positions are signed 32-bit, so a document holds at most INT_MAX bytes in all.
 constexpr std::int64_t kMaxDocumentLength = INT_MAX;
 
-}  // namespace
-
-void ReadRestOfFile(platform::FileHandle file, std::string& document) {
-  const std::int64_t position = platform::CurrentPosition(file);
-  const std::int64_t size = platform::FileSize(file);
+// Appends the bytes of `file` from `position` (where it stands) up to `size`, as
+// ReadRestOfFile describes.
+void ReadRemainder(platform::FileHandle file, std::int64_t position, std::int64_t size,
+                   std::string& document) {
   if (position < 0 || size < 0) return;
   const std::int64_t remainder = size - position;
   if (remainder <= 0 ||
@@ -52,6 +51,39 @@ void ReadRestOfFile(platform::FileHandle file, std::string& document) {
   document.resize(filled);
 }
 
+// The first SniffLength bytes of `file` when they hold "<HTML>"; otherwise nullopt and why.
+std::optional<std::string> Sniff(platform::FileHandle file, LoadFailure& failure) {
+  failure = LoadFailure::kUnreadable;
+  char sniff[SniffLength];
+  const int sniffed = platform::ReadBytes(file, sniff, SniffLength);
+  if (sniffed < 0) return std::nullopt;
+  failure = LoadFailure::kNotHtml;
+  if (sniffed == 0) return std::nullopt;
+  std::string document(sniff, static_cast<std::size_t>(sniffed));
+  if (PosText("<HTML>", document, 1) == 0) return std::nullopt;
+  return document;
+}
+
+// Reads the rest through `read_rest`; a page too large to hold goes on with the sniffed bytes.
+template <typename ReadRest>
+std::optional<std::string> SniffAndRead(platform::FileHandle file, LoadFailure& failure,
+                                        ReadRest read_rest) {
+  std::optional<std::string> document = Sniff(file, failure);
+  if (!document) return std::nullopt;
+  try {
+    read_rest(*document);
+  } catch (const std::bad_alloc&) {
+    // Too large to hold: the request goes on with the sniffed bytes.
+  }
+  return document;
+}
+
+}  // namespace
+
+void ReadRestOfFile(platform::FileHandle file, std::string& document) {
+  ReadRemainder(file, platform::CurrentPosition(file), platform::FileSize(file), document);
+}
+
 std::optional<std::string> LoadDocument(const char* path) {
   LoadFailure ignored;
   return LoadDocument(path, ignored);
@@ -61,21 +93,16 @@ std::optional<std::string> LoadDocument(const char* path, LoadFailure& failure) 
   failure = LoadFailure::kUnreadable;
   OpenFile file(path);
   if (!file.is_open()) return std::nullopt;
+  return SniffAndRead(file.handle(), failure,
+                      [&file](std::string& document) { ReadRestOfFile(file.handle(), document); });
+}
 
-  char sniff[SniffLength];
-  const int sniffed = platform::ReadBytes(file.handle(), sniff, SniffLength);
-  if (sniffed < 0) return std::nullopt;
-  failure = LoadFailure::kNotHtml;
-  if (sniffed == 0) return std::nullopt;
-  std::string document(sniff, static_cast<std::size_t>(sniffed));
-  if (PosText("<HTML>", document, 1) == 0) return std::nullopt;
-
-  try {
-    ReadRestOfFile(file.handle(), document);
-  } catch (const std::bad_alloc&) {
-    // Too large to hold: the request goes on with the sniffed bytes.
-  }
-  return document;
+std::optional<std::string> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
+                                            LoadFailure& failure) {
+  return SniffAndRead(file, failure, [file, size](std::string& document) {
+    // Nothing but the sniff has been read, so the file stands right after it.
+    ReadRemainder(file, static_cast<std::int64_t>(document.size()), size, document);
+  });
 }
 
 std::string FolderOfPath(std::string_view path) {

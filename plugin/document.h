@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ enum class LoadFailure { kUnreadable, kNotHtml };
 // this returns.
 std::optional<std::string> LoadDocument(const char* path);
 std::optional<std::string> LoadDocument(const char* path, LoadFailure& failure);
+
+// LoadDocument for a file the caller has opened and not read yet, whose size it knows; the
+// caller closes it. Reads as LoadDocument does, without asking the size or the position.
+std::optional<std::string> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
+                                            LoadFailure& failure);
 
 // Appends to `document` the bytes of `file` from its current position to its end, read in
 // place so the file is held in memory once. Appends nothing when nothing remains or when the
