@@ -2,6 +2,8 @@
 
 #include <iconv.h>
 
+#include <cstring>
+
 namespace pagefields::cli {
 namespace {
 
@@ -29,7 +31,7 @@ class Conversion {
     std::size_t out_left = sizeof out;
     ::iconv(handle_, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
     const std::size_t done = ::iconv(handle_, &in_at, &in_left, &out_at, &out_left);
-    if (done == static_cast<std::size_t>(-1) || in_left != 0 || out_at == out) {
+    if (done == static_cast<std::size_t>(-1) || in_left != 0 || out_at == out || out_at - out > 3) {
       return std::string(kReplacement);
     }
     return std::string(out, out_at);
@@ -47,24 +49,36 @@ std::optional<CodePage> CodePage::Open(int number) {
   if (!conversion.is_open()) return std::nullopt;
   CodePage code_page;
   for (int byte = 0; byte < 256; ++byte) {
-    code_page.utf8_[byte] = conversion.Convert(static_cast<unsigned char>(byte));
+    const std::string utf8 = conversion.Convert(static_cast<unsigned char>(byte));
+    Utf8& entry = code_page.utf8_[static_cast<std::size_t>(byte)];
+    utf8.copy(entry.bytes.data(), entry.bytes.size());
+    entry.size = static_cast<std::uint8_t>(utf8.size());
   }
   return code_page;
 }
 
 std::string CodePage::ToUtf8(std::string_view text) const {
   std::string utf8;
-  utf8.reserve(text.size() * 2);
-  std::size_t run = 0;  // start of the ASCII bytes not yet copied; ASCII maps to itself
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte < 0x80) continue;
-    utf8.append(text, run, i - run);
-    utf8 += utf8_[byte];
-    run = i + 1;
-  }
-  utf8.append(text, run, text.size() - run);
+  AppendUtf8(utf8, text);
   return utf8;
+}
+
+void CodePage::AppendUtf8(std::string& out, std::string_view text) const {
+  // Room for the longest result is made first, then bytes are stored without further checks.
+  const std::size_t start = out.size();
+  out.resize(start + 3 * text.size());
+  char* at = out.data() + start;
+  for (const char byte : text) {
+    const auto value = static_cast<unsigned char>(byte);
+    if (value < 0x80) {  // ASCII maps to itself
+      *at++ = byte;
+      continue;
+    }
+    const Utf8& utf8 = utf8_[value];
+    std::memcpy(at, utf8.bytes.data(), utf8.bytes.size());
+    at += utf8.size;
+  }
+  out.resize(static_cast<std::size_t>(at - out.data()));
 }
 
 }  // namespace pagefields::cli

@@ -7,62 +7,78 @@
 namespace pagefields::cli {
 namespace {
 
-// A field of a csv line, quoted as RFC 4180 asks when it holds a comma or a quote.
+// Appends a field of a csv line, quoted as RFC 4180 asks when it holds a comma or a quote.
 // Escaping has already removed line breaks.
-std::string CsvField(std::string_view text) {
-  if (text.find_first_of(",\"") == std::string_view::npos) return std::string(text);
-  std::string quoted = "\"";
-  for (const char byte : text) {
-    if (byte == '"') quoted += '"';
-    quoted += byte;
+void AppendCsvField(std::string& line, std::string_view text) {
+  if (text.find_first_of(",\"") == std::string_view::npos) {
+    line.append(text);
+    return;
   }
-  quoted += '"';
-  return quoted;
-}
-
-std::string TsvField(std::string_view text) {
-  return std::string(text);
+  line += '"';
+  for (const char byte : text) {
+    if (byte == '"') line += '"';
+    line += byte;
+  }
+  line += '"';
 }
 
 class DelimitedWriter : public ColumnWriter {
  public:
-  using Field = std::string (*)(std::string_view);
-
-  DelimitedWriter(char separator, Field field, std::vector<int> columns, const CodePage* code_page,
+  DelimitedWriter(char separator, bool csv, std::vector<int> columns, const CodePage* code_page,
                   std::FILE* out)
-      : ColumnWriter(std::move(columns), code_page, out), separator_(separator), field_(field) {
-    std::string header = field_(kFileColumn);
+      : ColumnWriter(std::move(columns), code_page, out), separator_(separator), csv_(csv) {
+    AppendField(kFileColumn);
     for (const int row : columns_) {
-      header += separator_;
-      header += field_(FieldTable[row].name);
+      line_ += separator_;
+      AppendField(FieldTable[row].name);
     }
-    WriteLine(std::move(header));
+    WriteLine(line_);
   }
 
   void Page(const std::string& path, const FieldValues& values) override {
-    std::string line = field_(EscapeForLine(path));
+    line_.clear();
+    AppendField(path);
     for (const int row : columns_) {
-      line += separator_;
-      line += field_(EscapeForLine(ValueText(row, values[row])));
+      line_ += separator_;
+      if (FieldTable[row].type == FieldTypeNumeric32) {
+        AppendNumber(line_, values[row].number);
+      } else {
+        AppendField(StringText(values[row], text_));
+      }
     }
-    WriteLine(std::move(line));
+    WriteLine(line_);
   }
 
  private:
+  // Appends `text` escaped, and quoted in csv.
+  void AppendField(std::string_view text) {
+    if (!csv_) {
+      AppendEscapedForLine(line_, text);
+      return;
+    }
+    escaped_.clear();
+    AppendEscapedForLine(escaped_, text);
+    AppendCsvField(line_, escaped_);
+  }
+
   char separator_;
-  Field field_;
+  bool csv_;
+  // Reused from page to page: the line, a value's UTF-8 text and its escaped form.
+  std::string line_;
+  std::string text_;
+  std::string escaped_;
 };
 
 }  // namespace
 
 std::unique_ptr<PageWriter> MakeTsvWriter(std::vector<int> columns, const CodePage* code_page,
                                           std::FILE* out) {
-  return std::make_unique<DelimitedWriter>('\t', TsvField, std::move(columns), code_page, out);
+  return std::make_unique<DelimitedWriter>('\t', false, std::move(columns), code_page, out);
 }
 
 std::unique_ptr<PageWriter> MakeCsvWriter(std::vector<int> columns, const CodePage* code_page,
                                           std::FILE* out) {
-  return std::make_unique<DelimitedWriter>(',', CsvField, std::move(columns), code_page, out);
+  return std::make_unique<DelimitedWriter>(',', true, std::move(columns), code_page, out);
 }
 
 }  // namespace pagefields::cli

@@ -25,6 +25,8 @@ constexpr int kExitUsage = 2;
 constexpr int kExitMissingPath = 3;
 constexpr int kExitFailed = 4;  // the output could not be written, or the run broke off
 
+constexpr std::size_t kOutputBuffer = 1 << 16;
+
 void Report(const std::string& path, const std::string& reason) {
   std::fprintf(stderr, "pagefields: %s: %s\n", path.c_str(), reason.c_str());
 }
@@ -55,6 +57,9 @@ int Run(const Options& options) {
   RunCounts counts;
   const WalkResult walk = CollectFiles(options.paths, options.all_files);
   ReportWalkProblems(walk, counts);
+
+  // Lines go out in large writes, unless a person reads them as they come.
+  if (::isatty(STDOUT_FILENO) == 0) std::setvbuf(stdout, nullptr, _IOFBF, kOutputBuffer);
 
   FieldSet wanted;
   for (const int row : options.columns) wanted.set(static_cast<std::size_t>(row));

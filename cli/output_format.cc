@@ -1,17 +1,38 @@
 #include "cli/output_format.h"
 
+#include <charconv>
+
 #include "cli/page_writers.h"
 
 namespace pagefields::cli {
 
 std::string ColumnWriter::ValueText(int row, const RawFieldValue& value) const {
-  if (FieldTable[row].type == FieldTypeNumeric32) return std::to_string(value.number);
-  return code_page_ != nullptr ? code_page_->ToUtf8(value.text) : value.text;
+  std::string text;
+  if (FieldTable[row].type == FieldTypeNumeric32) {
+    AppendNumber(text, value.number);
+    return text;
+  }
+  if (code_page_ == nullptr) return value.text;
+  code_page_->AppendUtf8(text, value.text);
+  return text;
 }
 
-void ColumnWriter::WriteLine(std::string line) const {
-  line += '\n';
+std::string_view ColumnWriter::StringText(const RawFieldValue& value, std::string& scratch) const {
+  if (code_page_ == nullptr) return value.text;
+  scratch.clear();
+  code_page_->AppendUtf8(scratch, value.text);
+  return scratch;
+}
+
+void ColumnWriter::AppendNumber(std::string& out, std::int32_t number) {
+  char digits[16];
+  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
+  out.append(digits, end);
+}
+
+void ColumnWriter::WriteLine(std::string_view line) const {
   std::fwrite(line.data(), 1, line.size(), out_);
+  std::fputc('\n', out_);
 }
 
 std::unique_ptr<PageWriter> MakePageWriter(OutputFormat format, std::vector<int> columns,

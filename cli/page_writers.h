@@ -2,9 +2,11 @@
 
 // The writers behind MakePageWriter, one per format, and the value text they share.
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/code_page.h"
@@ -21,9 +23,13 @@ class ColumnWriter : public PageWriter {
   // Row `row`'s value as text: a number in decimal, a string through the code page into
   // UTF-8 (unchanged without one). Nothing is escaped yet.
   std::string ValueText(int row, const RawFieldValue& value) const;
+  // The text of a string row, as ValueText gives it; the view may point into `scratch`.
+  std::string_view StringText(const RawFieldValue& value, std::string& scratch) const;
+  // Appends a numeric row's value in decimal.
+  static void AppendNumber(std::string& out, std::int32_t number);
 
   // Writes `line` and a line break.
-  void WriteLine(std::string line) const;
+  void WriteLine(std::string_view line) const;
 
   const std::vector<int> columns_;
   const CodePage* const code_page_;

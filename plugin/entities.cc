@@ -1,7 +1,5 @@
 #include "plugin/entities.h"
 
-#include "text/edit.h"
-
 namespace pagefields {
 namespace {
 
@@ -10,8 +8,9 @@ struct EntityReplacement {
   std::string_view byte;
 };
 
-// Applied in this order. Each entity starts with '&' and ends with ';', and no replacement
-// byte is '&', ';' or a letter, so no pass makes or breaks an entity for a later one.
+// Each entity starts with '&' and ends with ';' and holds neither inside, so two
+// occurrences never overlap; no replacement byte is '&', ';' or a letter, so no replacement
+// makes an entity. One pass from the left therefore decodes as replacing each entity in turn.
 constexpr EntityReplacement kEntities[] = {
     {"&laquo;", "\xAB"}, {"&raquo;", "\xBB"}, {"&quot;", "\x22"},
     {"&nbsp;", "\x20"},  {"&ndash;", "\x96"}, {"&mdash;", "\x97"},
@@ -20,9 +19,22 @@ constexpr EntityReplacement kEntities[] = {
 }  // namespace
 
 std::string DecodeEntities(std::string_view text) {
-  std::string decoded(text);
-  if (decoded.find('&') == std::string::npos) return decoded;
-  for (const auto& [entity, byte] : kEntities) decoded = ReplaceStr(decoded, entity, byte);
+  std::size_t amp = text.find('&');
+  if (amp == std::string_view::npos) return std::string(text);
+  std::string decoded;
+  decoded.reserve(text.size());
+  std::size_t copied = 0;  // bytes of `text` already decoded
+  for (; amp != std::string_view::npos; amp = text.find('&', amp + 1)) {
+    for (const auto& [entity, byte] : kEntities) {
+      if (text.substr(amp, entity.size()) != entity) continue;
+      decoded.append(text.substr(copied, amp - copied));
+      decoded.append(byte);
+      copied = amp + entity.size();
+      amp = copied - 1;
+      break;
+    }
+  }
+  decoded.append(text.substr(copied));
   return decoded;
 }
 

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
+#include <random>
 #include <string>
+#include <utility>
 
 #include "plugin/copy_to_buffer.h"
 #include "plugin/document.h"
 #include "plugin/entities.h"
 #include "plugin/field_values.h"
+#include "text/edit.h"
 
 namespace pagefields {
 namespace {
@@ -35,6 +39,30 @@ TEST(DecodeEntities, DecodesTheSixExactEntitiesOnly) {
   EXPECT_EQ(DecodeEntities("&amp;nbsp;"), "&amp;nbsp;");
   EXPECT_EQ(DecodeEntities("&&nbsp;;"), "& ;");
   EXPECT_EQ(DecodeEntities(""), "");
+}
+
+// The one-pass decoder against replacing each entity in turn, on texts drawn from entity
+// pieces, so that near misses and neighbouring entities are common.
+TEST(DecodeEntities, DecodesAsReplacingEachEntityInTurn) {
+  const char* pieces[] = {"&",      ";",       "laquo",   "nbsp",    "quot",
+                          "&nbsp;", "&mdash;", "&ndash;", "&raquo;", "&laquo;",
+                          "&quot;", "&nbsp",   "&mdash",  "a",       " "};
+  std::mt19937 random(7);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (int i = 0; i < 8; ++i) text += pieces[pick(random)];
+    std::string replaced = text;
+    for (const auto& [entity, byte] : {std::pair{"&laquo;", "\xAB"},
+                                       {"&raquo;", "\xBB"},
+                                       {"&quot;", "\""},
+                                       {"&nbsp;", " "},
+                                       {"&ndash;", "\x96"},
+                                       {"&mdash;", "\x97"}}) {
+      replaced = ReplaceStr(replaced, entity, byte);
+    }
+    EXPECT_EQ(DecodeEntities(text), replaced) << text;
+  }
 }
 
 TEST(CopyToBuffer, CutsToMaxLenMinusOne) {
