@@ -25,7 +25,7 @@ int NaivePos(const std::string& needle, const std::string& haystack, int start, 
   return 0;
 }
 
-TEST(SearchScan, AgreesWithTheNaiveSearchAcrossChunkBoundaries) {
+TEST(SearchScan, AgreesWithTheNaiveSearchAndCountAcrossChunkBoundaries) {
   const std::string needles[] = {"<a", "href=", "HREF=", "\xB8\xE0", "a", "<noindex>", ">"};
   const char fillers[] = {'x', '<', 'a', 'A', '\xA8'};
   for (const std::string& needle : needles) {
@@ -44,6 +44,12 @@ TEST(SearchScan, AgreesWithTheNaiveSearchAcrossChunkBoundaries) {
             ASSERT_EQ(PosStr(needle, haystack, start), NaivePos(needle, haystack, start, false))
                 << needle << " in " << haystack << " from " << start;
           }
+          int naive_count = 0;
+          for (int p = NaivePos(needle, haystack, 1, true); p != 0;
+               p = NaivePos(needle, haystack, p + 1, true)) {
+            ++naive_count;
+          }
+          ASSERT_EQ(CountText(needle, haystack), naive_count) << needle << " in " << haystack;
         }
       }
     }

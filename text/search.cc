@@ -77,42 +77,61 @@ int ScanByFirstByte(std::string_view needle, std::string_view haystack, std::siz
   return 0;
 }
 
-// Tries the candidates first..last (0-based) whose byte is `a` or `b`, in rising order, and
-// returns the 1-based position of the first one that `rest_equal` accepts. Sixteen bytes are
-// compared at a time, so dense candidates cost no call each and sparse ones pass quickly.
-template <typename RestEqual>
-int ScanForEither(const char* base, std::size_t first, std::size_t last, char a, char b,
-                  RestEqual rest_equal) {
+// Offers the candidates first..last (0-based) in rising order to `visit`, which returns true
+// to stop; returns the 0-based candidate it stopped at, or kNoCandidate. A candidate holds `a`
+// or `b` at its start and `y` or `z` at offset `tail` (the needle's last byte), so sixteen
+// starts are sifted at a time and markup that shares only the first byte ("<" of "<a") costs
+// no call each.
+constexpr std::size_t kNoCandidate = static_cast<std::size_t>(-1);
+
+template <typename Visit>
+std::size_t ScanForEnds(const char* base, std::size_t first, std::size_t last, std::size_t tail,
+                        char a, char b, char y, char z, Visit visit) {
   std::size_t p = first;
   const std::size_t end = last + 1;
 #if defined(__SSE2__)
   const __m128i want_a = _mm_set1_epi8(a);
   const __m128i want_b = _mm_set1_epi8(b);
+  const __m128i want_y = _mm_set1_epi8(y);
+  const __m128i want_z = _mm_set1_epi8(z);
+  // The sixteen tail bytes of the last chunk end at index end - 1 + tail, inside the haystack.
   for (; p + 16 <= end; p += 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p));
-    auto hits = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(chunk, want_a), _mm_cmpeq_epi8(chunk, want_b))));
+    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p));
+    const __m128i back = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + tail));
+    const __m128i heads = _mm_or_si128(_mm_cmpeq_epi8(head, want_a), _mm_cmpeq_epi8(head, want_b));
+    const __m128i backs = _mm_or_si128(_mm_cmpeq_epi8(back, want_y), _mm_cmpeq_epi8(back, want_z));
+    auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, backs)));
     for (; hits != 0; hits &= hits - 1) {
       const std::size_t at = p + static_cast<std::size_t>(std::countr_zero(hits));
-      if (rest_equal(base + at)) return static_cast<int>(at) + 1;
+      if (visit(base + at)) return at;
     }
   }
 #endif
   for (; p < end; ++p) {
-    if ((base[p] == a || base[p] == b) && rest_equal(base + p)) return static_cast<int>(p) + 1;
+    const char head = base[p];
+    const char back = base[p + tail];
+    if ((head == a || head == b) && (back == y || back == z) && visit(base + p)) return p;
   }
-  return 0;
+  return kNoCandidate;
 }
 
-// The needle byte that candidates are found by: the first one without a case variant other
-// than '<' and '>', which are common in markup ("=" of "href=", ":" of "mailto:"); else the
-// first byte.
-std::size_t KeyIndex(std::string_view needle) {
-  for (std::size_t i = 1; i < needle.size(); ++i) {
-    const auto b = static_cast<std::uint8_t>(needle[i]);
-    if (kCasePartner[b] == b && b != '<' && b != '>') return i;
-  }
-  return 0;
+char CasePartner(char byte) {
+  return static_cast<char>(kCasePartner[static_cast<std::uint8_t>(byte)]);
+}
+
+// Offers every start from `start` on where `needle` matches folded to `visit` (see
+// ScanForEnds); returns the 0-based start it stopped at, or kNoCandidate.
+template <typename Visit>
+std::size_t ScanFolded(std::string_view needle, std::string_view haystack, int start, Visit visit) {
+  std::size_t first = 0;
+  std::size_t last = 0;
+  if (!CandidateRange(needle, haystack, start, first, last)) return kNoCandidate;
+  const char head = needle.front();
+  const char back = needle.back();
+  return ScanForEnds(haystack.data(), first, last, needle.size() - 1, head, CasePartner(head), back,
+                     CasePartner(back), [needle, visit](const char* at) {
+                       return RestEqualsFolded(needle, at) && visit();
+                     });
 }
 
 }  // namespace
@@ -121,25 +140,28 @@ int PosStr(std::string_view needle, std::string_view haystack, int start) {
   std::size_t first = 0;
   std::size_t last = 0;
   if (!CandidateRange(needle, haystack, start, first, last)) return 0;
+  if (needle.size() == 1) {
+    const void* hit = std::memchr(haystack.data() + first, needle[0], last - first + 1);
+    return hit == nullptr ? 0
+                          : static_cast<int>(static_cast<const char*>(hit) - haystack.data()) + 1;
+  }
   return ScanByFirstByte(needle, haystack, first, last, [needle](const char* at) {
     return std::memcmp(at + 1, needle.data() + 1, needle.size() - 1) == 0;
   });
 }
 
 int PosText(std::string_view needle, std::string_view haystack, int start) {
-  std::size_t first = 0;
-  std::size_t last = 0;
-  if (!CandidateRange(needle, haystack, start, first, last)) return 0;
-  const std::size_t key = KeyIndex(needle);
-  const char byte = needle[key];
-  const auto partner = static_cast<char>(kCasePartner[static_cast<std::uint8_t>(byte)]);
-  // Candidates are tried by the key byte; they come in the same rising order of starts.
-  const int found = ScanForEither(
-      haystack.data(), first + key, last + key, byte, partner, [needle, key](const char* at) {
-        const char* begin = at - key;
-        return FoldCase(begin[0]) == FoldCase(needle[0]) && RestEqualsFolded(needle, begin);
-      });
-  return found == 0 ? 0 : found - static_cast<int>(key);
+  const std::size_t at = ScanFolded(needle, haystack, start, [] { return true; });
+  return at == kNoCandidate ? 0 : static_cast<int>(at) + 1;
+}
+
+int CountText(std::string_view needle, std::string_view haystack) {
+  int count = 0;
+  ScanFolded(needle, haystack, 1, [&count] {
+    ++count;
+    return false;
+  });
+  return count;
 }
 
 }  // namespace pagefields

@@ -13,4 +13,7 @@ int PosStr(std::string_view needle, std::string_view haystack, int start);
 // As PosStr, with bytes compared through UpperCaseMap (the needle may be in any case).
 int PosText(std::string_view needle, std::string_view haystack, int start);
 
+// The number of positions at which PosText would find `needle` (overlapping ones included).
+int CountText(std::string_view needle, std::string_view haystack);
+
 }  // namespace pagefields
