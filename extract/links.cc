@@ -36,8 +36,10 @@ bool HasUrlScheme(std::string_view value) {
   return i >= 2 && i < value.size() && value[i] == ':';
 }
 
-// The searches of one walk over the anchors. Every walk position only moves right, so each
-// needle is searched through the document once (see ForwardSearch).
+// The searches of one walk over the anchors. Every walk position only moves right: anchors,
+// their tag texts and their values begin further right each time (a later anchor's first
+// "href=" is never before an earlier one's), so each needle is searched through the
+// document about once (see ForwardSearch).
 class AnchorWalk {
  public:
   explicit AnchorWalk(std::string_view document) : document_(document) {}
@@ -47,42 +49,34 @@ class AnchorWalk {
                             static_cast<std::size_t>(range.end - range.begin));
   }
 
-  // True when `search`'s first match from range.begin lies wholly inside the range.
-  static bool Contains(ForwardSearch& search, int needle_length, ValueRange range) {
-    const int at = search.From(range.begin);
-    return at != 0 && at + needle_length <= range.end;
-  }
+  // The ">" that ends the tag text of the anchor at `anchor`, or 0.
+  int TagEnd(int anchor) { return tag_ends_.From(anchor); }
 
-  // The link value of the anchor at `anchor`, or false when it has no "href=".
-  bool ValueOf(int anchor, ValueRange& value) {
-    const int tag_end = tag_ends_.From(anchor);
-    if (tag_end == 0) return false;
-    // The tag text runs from anchor + 1 to tag_end - 1. An "href=" that starts inside it
-    // also ends inside it, since the ">" at tag_end is none of its bytes.
-    const int href = hrefs_.From(anchor + 1);
-    if (href == 0 || href >= tag_end) return false;
+  // The first "href=" of the tag text that runs from anchor + 1 to tag_end - 1, or 0. An
+  // "href=" that starts inside it also ends inside it, since the ">" is none of its bytes.
+  int HrefOf(int anchor, int tag_end) { return hrefs_.Within(anchor + 1, tag_end); }
+
+  // The link value behind the "href=" at `href`, in a tag text that ends before `tag_end`.
+  ValueRange ValueOf(int href, int tag_end) {
     const int rest = href + 5;  // R, the tag text behind "href=", spans [rest, tag_end)
-    value = {rest, rest};
-    if (rest >= tag_end) return true;
+    if (rest >= tag_end) return {rest, rest};
     const char first = document_[static_cast<std::size_t>(rest) - 1];
     if (first == '"' || first == '\'') {
-      const int closing = (first == '"' ? double_quotes_ : single_quotes_).From(rest + 1);
-      value = closing != 0 && closing < tag_end ? ValueRange{rest + 1, closing}
-                                                : ValueRange{rest, tag_end};
-    } else {
-      // Only a blank ends an unquoted value, and never one in its first byte.
-      const int blank = blanks_.From(rest + 1);
-      value = {rest, blank != 0 && blank < tag_end ? blank : tag_end};
+      const int closing =
+          (first == '"' ? double_quotes_ : single_quotes_).Within(rest + 1, tag_end);
+      return closing != 0 ? ValueRange{rest + 1, closing} : ValueRange{rest, tag_end};
     }
-    return true;
+    // Only a blank ends an unquoted value, and never one in its first byte.
+    const int blank = blanks_.Within(rest + 1, tag_end);
+    return {rest, blank != 0 ? blank : tag_end};
   }
 
   LinkKind KindOf(ValueRange value) {
-    const std::string_view text = Slice(value);
-    if (Contains(http_, 7, value) || Contains(https_, 8, value) || text.starts_with("//")) {
+    if (http_.Within(value.begin, value.end) != 0 || https_.Within(value.begin, value.end) != 0 ||
+        Slice(value).starts_with("//")) {
       return LinkKind::kWeb;
     }
-    if (Contains(mailto_, 7, value)) return LinkKind::kMail;
+    if (mailto_.Within(value.begin, value.end) != 0) return LinkKind::kMail;
     return LinkKind::kInternal;
   }
 
@@ -90,7 +84,7 @@ class AnchorWalk {
   ValueRange LocalPart(ValueRange value) {
     ValueRange local = value;
     for (ForwardSearch* cut : {&hashes_, &questions_}) {
-      const int at = cut->From(value.begin);
+      const int at = cut->Within(value.begin, value.end);
       if (at != 0 && at < local.end) local.end = at;
     }
     return local;
@@ -98,11 +92,14 @@ class AnchorWalk {
 
   // Bytes of the value that a NUL-terminated path query sees.
   int QueriedLength(ValueRange value) {
-    const int nul = nuls_.From(value.begin);
-    return (nul != 0 && nul < value.end ? nul : value.end) - value.begin;
+    const int nul = nuls_.Within(value.begin, value.end);
+    return (nul != 0 ? nul : value.end) - value.begin;
   }
 
   int NextAnchor(int after) { return anchors_.From(after + 1); }
+
+  // The anchors that start after `after` and before `before`.
+  int AnchorsBetween(int after, int before) { return CountText("<a", Slice({after + 1, before})); }
 
  private:
   std::string_view document_;
@@ -156,24 +153,28 @@ void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& c
 
   AnchorWalk walk(document);
   TargetProbe probe(folder, options.exists);
-  // Occurrences that share their tag and their "href=" share the value; its kind and probe
-  // outcome are taken over instead of being worked out again.
-  ValueRange previous_value{};
-  LinkKind previous_kind = LinkKind::kNone;
-  for (int anchor = walk.NextAnchor(0); anchor > 0; anchor = walk.NextAnchor(anchor)) {
-    ValueRange value;
-    if (!walk.ValueOf(anchor, value)) continue;
-    const bool repeated = previous_kind != LinkKind::kNone && value == previous_value;
-    const LinkKind kind = repeated ? previous_kind : walk.KindOf(value);
-    previous_value = value;
-    previous_kind = kind;
+  int anchor = walk.NextAnchor(0);
+  while (anchor > 0) {
+    const int tag_end = walk.TagEnd(anchor);
+    if (tag_end == 0) return;  // no later anchor has a ">" behind it either
+    const int href = walk.HrefOf(anchor, tag_end);
+    if (href == 0) {
+      // The later anchors of this tag text see only the rest of it, with no "href=" either.
+      anchor = walk.NextAnchor(tag_end);
+      continue;
+    }
+    // The anchors before the "href=" share the tag end and the "href=", so their value too.
+    const int sharing = 1 + walk.AnchorsBetween(anchor, href);
+    const ValueRange value = walk.ValueOf(href, tag_end);
+    const LinkKind kind = walk.KindOf(value);
+    anchor = walk.NextAnchor(href);
     if (kind == LinkKind::kWeb) {
-      ++counts.WebCount;
+      counts.WebCount += sharing;
     } else if (kind == LinkKind::kMail) {
-      ++counts.MailCount;
+      counts.MailCount += sharing;
     } else {
-      ++counts.InternalCount;
-      if (!probing || repeated) continue;
+      counts.InternalCount += sharing;
+      if (!probing) continue;
       const ValueRange local = walk.LocalPart(value);
       const std::string_view local_text = walk.Slice(local);
       // An empty local part is the page itself; a scheme names no local file.

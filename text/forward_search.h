@@ -13,6 +13,7 @@ namespace pagefields {
 class ForwardSearch {
  public:
   using SearchFunction = int (*)(std::string_view, std::string_view, int);
+  static constexpr int kShortRange = 128;
 
   ForwardSearch(std::string_view needle, std::string_view haystack, SearchFunction search)
       : needle_(needle), haystack_(haystack), search_(search) {}
@@ -27,12 +28,31 @@ class ForwardSearch {
     return found_;
   }
 
+  // The first match that lies wholly inside the 1-based range [begin, end), or 0; `begin`
+  // must not be below the start of the previous call. A short range that no earlier call
+  // searched is searched by itself, which costs its length and leaves the remembered answer
+  // alone; any other goes through From. Either way each byte is searched at most twice.
+  int Within(int begin, int end) {
+    if (end - begin < static_cast<int>(needle_.size())) return 0;
+    if (end - begin <= kShortRange && begin >= searched_to_) {
+      searched_to_ = end;
+      const int at = search_(needle_,
+                             haystack_.substr(static_cast<std::size_t>(begin) - 1,
+                                              static_cast<std::size_t>(end - begin)),
+                             1);
+      return at == 0 ? 0 : begin - 1 + at;
+    }
+    const int at = From(begin);
+    return at != 0 && at + static_cast<int>(needle_.size()) <= end ? at : 0;
+  }
+
  private:
   std::string_view needle_;
   std::string_view haystack_;
   SearchFunction search_;
   bool asked_ = false;
-  int found_ = 0;  // answer to the last search; 0 means none at or after that start
+  int found_ = 0;        // answer to the last search; 0 means none at or after that start
+  int searched_to_ = 0;  // end of the last range that Within searched by itself
 };
 
 }  // namespace pagefields
