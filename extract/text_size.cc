@@ -1,75 +1,210 @@
 #include "extract/text_size.h"
 
+#include <algorithm>
+#include <bit>
 #include <string>
 
-#include "extract/byte_scan.h"
+#include "extract/block_masks.h"
 #include "text/case_map.h"
 #include "text/edit.h"
 
+// The size is counted in one pass over 64-byte blocks, without building the text:
+//
+// - Tag spans. A "<" always leaves the reading inside a span (it opens one or is part of
+//   one) and a ">" always leaves it outside (it closes one or stands alone), so a byte is
+//   inside exactly when the nearest "<" or ">" at or before it is a "<". Over a block that
+//   is one addition: with S the "<" bits and P every bit but the ">" ones, a carry starts
+//   at each S and runs through P, so the inside bits are (P & ~(P + S + carry in)) | S.
+// - "<p>" and "<br>" are CR LF before the strip, so they are neither "<" nor ">" and count
+//   two bytes when they stand outside a span.
+// - The CR LF pairs of the document are removed first; here they count nothing and close
+//   nothing. A break tag that only forms once a pair is gone ("<b\r\nr>") would be missed,
+//   so when one occurs the pass starts again on a copy without the pairs.
+// - A span that never closes keeps its bytes: `tail_` holds what the open span would count.
 namespace pagefields {
 namespace {
 
-// "<p>" and "<br>" (any case) become CR LF before the tags are stripped. Neither can overlap
-// itself or the other, and CR LF makes neither, so every occurrence is replaced.
+constexpr bool FoldsLikeAsciiLetter(char lower) {
+  for (int b = 0; b < 256; ++b) {
+    const bool folds = FoldCase(static_cast<char>(b)) == FoldCase(lower);
+    if (folds != ((b | 0x20) == lower)) return false;
+  }
+  return true;
+}
+static_assert(FoldsLikeAsciiLetter('p') && FoldsLikeAsciiLetter('b') && FoldsLikeAsciiLetter('r'));
+
+// Length of the "<p>" or "<br>" (any case) that starts at `at`, or 0.
 std::size_t BreakTagLength(std::string_view text, std::size_t at) {
   const auto folded = [&](std::size_t i) { return i < text.size() ? FoldCase(text[i]) : 0; };
+  if (folded(at) != '<') return 0;
   if (folded(at + 1) == 'P' && folded(at + 2) == '>') return 3;
   if (folded(at + 1) == 'B' && folded(at + 2) == 'R' && folded(at + 3) == '>') return 4;
   return 0;
 }
 
-// True when the ">" at `at` ends a "<p>" or "<br>", so that it is gone before the strip.
-bool EndsBreakTag(std::string_view text, std::size_t at) {
-  return (at >= 2 && text[at - 2] == '<' && BreakTagLength(text, at - 2) == 3) ||
-         (at >= 3 && text[at - 3] == '<' && BreakTagLength(text, at - 3) == 4);
+bool IsBreakTagByte(char byte) {
+  return byte == '<' || (byte | 0x20) == 'p' || (byte | 0x20) == 'b' || (byte | 0x20) == 'r';
 }
 
-// Length of `text` once its "<p>" and "<br>" are CR LF.
-std::size_t LengthWithBreaks(std::string_view text) {
-  std::size_t length = text.size();
-  for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
-    const std::size_t tag = BreakTagLength(text, at);
-    if (tag != 0) length -= tag - 2;
-  }
-  return length;
+bool IsPairByte(std::string_view text, std::size_t at) {
+  return (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ||
+         (text[at] == '\n' && at > 0 && text[at - 1] == '\r');
 }
+
+// True when removing the CR LF pairs from `text` joins a break tag across the run of pairs
+// that starts at `run`: up to three kept bytes on each side are read as the text will be.
+bool JoinsBreakTag(std::string_view text, std::size_t run) {
+  std::string window;
+  std::size_t before = 0;
+  for (std::size_t at = run; at > 0 && before < 3;) {
+    --at;
+    if (IsPairByte(text, at)) continue;
+    window.insert(window.begin(), text[at]);
+    ++before;
+  }
+  for (std::size_t at = run; at < text.size() && window.size() < before + 3; ++at) {
+    if (!IsPairByte(text, at)) window += text[at];
+  }
+  for (std::size_t start = 0; start < before; ++start) {
+    const std::size_t length = BreakTagLength(window, start);
+    if (length != 0 && start + length > before) return true;
+  }
+  return false;
+}
+
+std::uint64_t LowBits(std::size_t count) {
+  return count >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+}
+
+// What a set of bits counts: one per kept byte, two per break tag.
+struct Weights {
+  std::uint64_t kept;    // bytes that stay in the text
+  std::uint64_t breaks;  // first bytes of break tags
+  std::uint64_t Of(std::uint64_t bits) const {
+    const std::uint64_t kept_bits = static_cast<std::uint64_t>(CountBits(bits & kept));
+    return breaks == 0 ? kept_bits
+                       : kept_bits + 2 * static_cast<std::uint64_t>(CountBits(bits & breaks));
+  }
+};
+
+class SizeCounter {
+ public:
+  SizeCounter(std::string_view text, bool remove_pairs)
+      : text_(text), remove_pairs_(remove_pairs) {}
+
+  // False when a break tag forms across removed pairs; the count is then not valid.
+  bool Run() {
+    for (std::size_t offset = 0; offset < text_.size(); offset += kBlockSize) {
+      if (!CountBlock(offset)) return false;
+    }
+    return true;
+  }
+
+  std::uint64_t Size() const { return counted_ + (inside_ ? tail_ : 0); }
+
+ private:
+  // The CR LF pair bytes of the block, or false when removing them joins a break tag.
+  bool FindPairs(const BlockBytes& block, std::size_t offset, std::uint64_t valid,
+                 std::uint64_t opens_or_p_b, std::uint64_t& removed) {
+    const std::uint64_t crs = block.Equal('\r') & valid;
+    std::uint64_t pair_cr = 0;
+    if (crs != 0) {
+      const bool next_is_lf =
+          offset + kBlockSize < text_.size() && text_[offset + kBlockSize] == '\n';
+      pair_cr = crs & ((block.Equal('\n') >> 1) | (next_is_lf ? 1ULL << 63 : 0));
+    }
+    const std::uint64_t pair_lf = (pair_cr << 1) | lf_carry_;
+    lf_carry_ = pair_cr >> 63;
+    removed = pair_cr | pair_lf;
+    // A run of pairs can join a break tag only right behind one of a break tag's first bytes.
+    const std::uint64_t run_starts = pair_cr & ~((pair_lf << 1) | run_carry_);
+    run_carry_ = pair_lf >> 63;
+    if (run_starts == 0) return true;
+    const bool after_tag_byte = offset > 0 && IsBreakTagByte(text_[offset - 1]);
+    const std::uint64_t tag_bytes = opens_or_p_b | block.EqualLetter('r');
+    std::uint64_t suspects = run_starts & ((tag_bytes << 1) | (after_tag_byte ? 1 : 0));
+    for (; suspects != 0; suspects &= suspects - 1) {
+      if (JoinsBreakTag(text_, offset + FirstBit(suspects))) return false;
+    }
+    return true;
+  }
+
+  bool CountBlock(std::size_t offset) {
+    const std::size_t size = std::min(kBlockSize, text_.size() - offset);
+    const BlockBytes block(text_.data() + offset, size);
+    const std::uint64_t valid = LowBits(size);
+    const std::uint64_t opens = block.Equal('<') & valid;
+    const std::uint64_t closes = block.Equal('>') & valid;
+    const std::uint64_t p_or_b = block.EqualLetters('p', 'b');
+    std::uint64_t removed = 0;
+    if (remove_pairs_ && !FindPairs(block, offset, valid, opens | p_or_b, removed)) return false;
+
+    // Break tags: every "<" followed by a p or b is checked, and one in the last byte.
+    std::uint64_t breaks = 0;
+    std::uint64_t break_bytes = break_spill_;
+    break_spill_ = 0;
+    const std::uint64_t followed = (p_or_b >> 1) | (1ULL << 63);
+    for (std::uint64_t candidates = opens & followed; candidates != 0;
+         candidates &= candidates - 1) {
+      const int bit = std::countr_zero(candidates);
+      const std::size_t length = BreakTagLength(text_, offset + static_cast<std::size_t>(bit));
+      if (length == 0) continue;
+      breaks |= 1ULL << bit;
+      const std::uint64_t bytes = LowBits(length);
+      break_bytes |= bytes << bit;
+      if (bit + static_cast<int>(length) > 64) break_spill_ = bytes >> (64 - bit);
+    }
+
+    // The inside bits, by the addition described above; its carry out is the state after.
+    const std::uint64_t starts = opens & ~breaks;
+    const std::uint64_t ends = closes & ~break_bytes;
+    const std::uint64_t propagate = ~ends;
+    const std::uint64_t partial = propagate + starts;
+    const std::uint64_t sum = partial + (inside_ ? 1 : 0);
+    const bool inside_at_end = partial < propagate || sum < partial;
+    const std::uint64_t inside_after = (propagate & ~sum) | starts;
+    const std::uint64_t in_span = (inside_after << 1) | (inside_ ? 1 : 0) | starts;
+
+    const Weights weights{valid & ~removed & ~break_bytes, breaks};
+    counted_ += weights.Of(~in_span);
+    // The open span, if any, begins at the first "<" behind the block's last ">".
+    if (ends != 0) {
+      const auto last_end = static_cast<std::size_t>(63 - std::countl_zero(ends));
+      const std::uint64_t later_starts = starts & ~LowBits(last_end + 1);
+      tail_ = later_starts == 0 ? 0 : weights.Of(~LowBits(FirstBit(later_starts)));
+    } else if (inside_) {
+      tail_ += weights.Of(~std::uint64_t{0});
+    } else if (starts != 0) {
+      tail_ = weights.Of(~LowBits(FirstBit(starts)));
+    }
+    inside_ = inside_at_end;
+    return true;
+  }
+
+  static std::size_t FirstBit(std::uint64_t bits) {
+    return static_cast<std::size_t>(std::countr_zero(bits));
+  }
+
+  std::string_view text_;
+  bool remove_pairs_;
+  bool inside_ = false;            // inside a span after the blocks counted so far
+  std::uint64_t counted_ = 0;      // what the bytes outside spans count
+  std::uint64_t tail_ = 0;         // what the open span counts if it never closes
+  std::uint64_t break_spill_ = 0;  // bytes of a break tag that reach into the next block
+  std::uint64_t lf_carry_ = 0;     // the next block starts with the LF of a pair
+  std::uint64_t run_carry_ = 0;    // the block ended with the LF of a pair
+};
 
 }  // namespace
 
-// The CR LF pairs are removed from a copy; the rest is one pass that counts what the break
-// tags and the strip leave instead of building it. A span runs from a "<" that is not a break
-// tag to the first ">" that does not end one; a span that never closes keeps its bytes.
 std::int32_t MeasureTextSize(std::string_view document) {
+  SizeCounter in_place(document, true);
+  if (in_place.Run()) return static_cast<std::int32_t>(in_place.Size());
   std::string copy(document);
   ReplaceInPlace(copy, "\r\n", "", false);
-  const std::string_view text = copy;
-
-  std::size_t size = 0;
-  std::size_t kept_from = 0;  // start of the bytes not yet counted, outside any span
-  bool inside = false;
-  std::size_t span_start = 0;
-  ScanForBytes(text, 0, '<', '<', [&](std::size_t at) {
-    size += at - kept_from;
-    const std::size_t tag = BreakTagLength(text, at);
-    if (tag != 0) {
-      size += 2;
-      kept_from = at + tag;
-      return at + tag;
-    }
-    // The span ends at the first ">" that ends no break tag; only ">" bytes are looked at.
-    for (std::size_t close = text.find('>', at + 1); close != std::string_view::npos;
-         close = text.find('>', close + 1)) {
-      if (!EndsBreakTag(text, close)) {
-        kept_from = close + 1;
-        return close + 1;
-      }
-    }
-    inside = true;
-    span_start = at;
-    return kStopScan;
-  });
-  size += inside ? LengthWithBreaks(text.substr(span_start)) : text.size() - kept_from;
-  return static_cast<std::int32_t>(size);
+  SizeCounter on_copy(copy, false);
+  on_copy.Run();
+  return static_cast<std::int32_t>(on_copy.Size());
 }
 
 }  // namespace pagefields

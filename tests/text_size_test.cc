@@ -6,6 +6,7 @@
 
 #include "extract/noindex.h"
 #include "extract/strip_tags.h"
+#include "tests/model/plain_model.h"
 
 namespace pagefields {
 namespace {
@@ -44,6 +45,28 @@ TEST(MeasureTextSize, CountsBytesOutsideTags) {
       {"\0<a>\0"s, 2},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(MeasureTextSize(text), expected) << text;
+}
+
+// The count runs over 64-byte blocks: every piece is put at every offset around a block end,
+// in a text of filler, so spans, break tags and CR LF pairs cross the boundary.
+TEST(MeasureTextSize, AgreesWithThePlainRulesAcrossBlockEnds) {
+  const std::string pieces[] = {
+      "<p>", "<bR>", "<b\r\nr>", "<\r\n\r\np>", "\r\r\n\n", "<a>",    "<",   ">",
+      "\r",  "\n",   "<x<p>>",   "b\r\nr>",     "<\r\nb",   "p>\r\n", "<br", "<p"};
+  const std::string fillers[] = {"x", "<", ">", "\r\n", "a>b<", "<p>"};
+  for (const std::string& filler : fillers) {
+    for (const std::string& piece : pieces) {
+      for (std::size_t at = 52; at <= 70; ++at) {
+        std::string text;
+        while (text.size() < 140) text += filler;
+        text.replace(at, 0, piece);
+        text.replace(at + 64, 0, piece);
+        ASSERT_EQ(MeasureTextSize(text), model::ModelTextSize(text)) << at << " " << text;
+        text.resize(at + piece.size());
+        ASSERT_EQ(MeasureTextSize(text), model::ModelTextSize(text)) << at << " " << text;
+      }
+    }
+  }
 }
 
 TEST(ExtractNoindexText, JoinsFlattensTrimsAndStrips) {
