@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,5 +12,15 @@ namespace pagefields {
 // The value is what follows the first "=" behind a fixed 22-byte cut from the tag's front,
 // trimmed, without one enclosing pair of quotes. Empty when no tag matches. Never throws.
 std::string ExtractMetaContent(std::string_view document, std::string_view meta_name);
+
+// The document bytes that ExtractMetaContent's value is made of: NormaliseBlanks of them is
+// the value. They begin and end with a byte above 32, or are empty. Copies nothing.
+std::string_view MetaContentView(std::string_view document, std::string_view meta_name);
+
+// `raw` with CR and LF made blanks and every run of blanks made one, cut to `limit` bytes.
+std::string NormaliseBlanks(std::string_view raw, std::size_t limit = std::string::npos);
+
+// The length of NormaliseBlanks(raw), without building it.
+std::size_t NormalisedLength(std::string_view raw);
 
 }  // namespace pagefields

@@ -35,7 +35,7 @@ static_assert([] {
   return members;
 }() == 128);
 
-// Number of maximal runs of WordCharSet bytes in `text`.
+// Number of maximal runs of WordCharSet bytes in `text`. Allocates nothing.
 int CountWords(std::string_view text);
 
 }  // namespace pagefields

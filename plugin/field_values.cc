@@ -46,6 +46,17 @@ void FillTextTriple(FieldValues& values, FieldSet wanted, int text_row, std::str
   if (wanted[text_row]) values[text_row].text = text.substr(0, shown_bytes);
 }
 
+// The same for a meta row, whose value is the normalised form of its raw bytes. Blanks, CR
+// and LF all separate words, so the raw bytes hold the value's words.
+void FillMetaTriple(FieldValues& values, FieldSet wanted, int text_row, std::string_view raw,
+                    std::size_t shown_bytes) {
+  if (wanted[text_row + 1]) {
+    values[text_row + 1].number = static_cast<std::int32_t>(NormalisedLength(raw));
+  }
+  if (wanted[text_row + 2]) values[text_row + 2].number = CountWords(raw);
+  if (wanted[text_row]) values[text_row].text = NormaliseBlanks(raw, shown_bytes);
+}
+
 bool WantsAny(FieldSet wanted, int first_row, int row_count) {
   for (int row = first_row; row < first_row + row_count; ++row) {
     if (wanted[row]) return true;
@@ -66,12 +77,11 @@ FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder
     FillTextTriple(values, wanted, kTitle, ElementTextView(document, "Title"), shown_bytes);
   }
   if (WantsAny(wanted, kDescription, 3)) {
-    FillTextTriple(values, wanted, kDescription, ExtractMetaContent(document, "Description"),
+    FillMetaTriple(values, wanted, kDescription, MetaContentView(document, "Description"),
                    shown_bytes);
   }
   if (WantsAny(wanted, kKeywords, 3)) {
-    FillTextTriple(values, wanted, kKeywords, ExtractMetaContent(document, "Keywords"),
-                   shown_bytes);
+    FillMetaTriple(values, wanted, kKeywords, MetaContentView(document, "Keywords"), shown_bytes);
   }
   if (wanted[kH1]) values[kH1].text = ElementTextView(document, "H1").substr(0, shown_bytes);
   if (wanted[kH2]) values[kH2].text = ElementTextView(document, "H2").substr(0, shown_bytes);

@@ -56,5 +56,32 @@ TEST(CountWords, CountsRunsOfWordBytes) {
   }
 }
 
+// Words are counted sixteen bytes at a time: every byte value, at every place in a chunk and
+// across chunk borders, is a member or a separator as the set says.
+TEST(CountWords, EveryByteAtEveryPlace) {
+  for (int b = 0; b < 256; ++b) {
+    const char byte = static_cast<char>(b);
+    const bool member = (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') ||
+                        (b >= 'a' && b <= 'z') || b == 0xA8 || b == 0xB8 || b >= 0xC0;
+    for (std::size_t at = 0; at < 40; ++at) {
+      std::string among_separators(41, '-');
+      among_separators[at] = byte;
+      EXPECT_EQ(CountWords(among_separators), member ? 1 : 0) << b << " at " << at;
+      std::string inside_a_word(41, 'w');
+      inside_a_word[at] = byte;
+      EXPECT_EQ(CountWords(inside_a_word), member || at == 0 ? 1 : 2) << b << " at " << at;
+    }
+  }
+}
+
+TEST(CountWords, RunsAcrossChunkBorders) {
+  EXPECT_EQ(CountWords(std::string(100, 'a')), 1);
+  EXPECT_EQ(CountWords(std::string(15, 'a') + " " + std::string(17, 'b')), 2);
+  EXPECT_EQ(CountWords(std::string(16, ' ') + "a" + std::string(15, ' ') + "b"), 2);
+  std::string alternating;
+  for (int i = 0; i < 99; ++i) alternating += i % 2 == 0 ? "a" : " ";
+  EXPECT_EQ(CountWords(alternating), 50);
+}
+
 }  // namespace
 }  // namespace pagefields

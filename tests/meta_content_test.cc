@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
+
+#include "extract/word_count.h"
+#include "tests/model/plain_model.h"
 
 namespace pagefields {
 namespace {
@@ -75,6 +80,69 @@ TEST(ExtractMetaContent, WholeDocuments) {
       "k");
   EXPECT_EQ(ExtractMetaContent("<meta name=keywords content=\"\xC0\xE1\xE2\">", "Keywords"),
             "\xC0\xE1\xE2");
+}
+
+TEST(ExtractMetaContent, BlankRunsAroundTheNameAndTheCut) {
+  const MetaCase cases[] = {
+      {"Keywords", "<meta \r\n \n\r name=keywords content=k>", "k"},
+      {"Keywords", "<meta\r\nname='Keywords'\ncontent='k'>", "k"},
+      {"Keywords", "<metaname=keywords content=k>", ""},         // no blank before the name
+      {"Keywords", "<meta\t name=keywords content=k>", ""},      // a tab is no blank here
+      {"Keywords", "<metameta  name=keywords content=k>", "k"},  // any "meta" before the run
+      {"Keywords", "<meta name=name=keywords content=k>", ""},
+      {"Keywords", "<meta name=x meta name=keywords content=k>", "keywords content=k"},
+      // The cut of 22 normalised bytes falls inside a run of blanks, or behind one.
+      {"Keywords", "<meta   name=keywords\r\n\r\n  c=\r\n v \r\n>", "v"},
+      {"Keywords", "<meta name=keywords c    =x>", "x"},
+      {"Keywords", "<meta name=keywordsXY \r\n  >", ""},
+      {"Keywords", "<meta name=keywordsXYZ  x>", "x"},
+      {"Keywords", "<meta name=keywords content=\"a \r\n  b\r\n\">", "a b "},
+      {"Description", "<meta name=\"description\"   content=\"  a  \">", " a "},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExtractMetaContent(c.document, c.name), c.expected) << c.document;
+  }
+}
+
+TEST(ExtractMetaContent, NamesWithBlanksAreMatchedOnTheNormalisedTag) {
+  EXPECT_EQ(ExtractMetaContent("<meta name=a \r\n b content=x>", "a b"), "x");
+  EXPECT_EQ(ExtractMetaContent("<meta name=a  b content=x>", "a  b"), "");
+}
+
+// The value from the raw tag bytes, its length and its word count agree with the plain
+// rules on documents of near-miss tags built from a small alphabet of the markers.
+TEST(ExtractMetaContent, AgreesWithThePlainRules) {
+  const std::vector<std::string> blanks = {"", " ", "  ", "\r\n", "\n \r", "\t", " \0"};
+  const std::vector<std::string> quotes = {"", "\"", "'"};
+  const std::vector<std::string> names = {"description", "KEYWORDS", "keywordsX", "x", "="};
+  const std::vector<std::string> values = {"", "a b", " x=y ", "\r\n", ">", "<meta"};
+  const std::vector<std::string> strays = {"<meta", "name=", "meta", "=", ">", "x", "  "};
+  std::mt19937 random(5);
+  const auto any = [&random](const std::vector<std::string>& choices) {
+    return choices[std::uniform_int_distribution<std::size_t>(0, choices.size() - 1)(random)];
+  };
+  int values_found = 0;
+  for (int round = 0; round < 4000; ++round) {
+    std::string document;
+    for (int part = 0; part < 1 + round % 4; ++part) {
+      document += "<meta" + any(blanks) + any({"name=", "NAME=", "nam="}) + any(quotes) +
+                  any(names) + any(quotes) + any(blanks) + any({"content=", "c", ""}) +
+                  any(blanks) + any(quotes) + any(values) + any(quotes) + any(blanks) +
+                  any({">", ">", ""}) + any(strays);
+    }
+    for (const std::string name : {"Description", "Keywords"}) {
+      const std::string expected = model::ModelMetaContent(document, name);
+      const std::string_view raw = MetaContentView(document, name);
+      values_found += expected.empty() ? 0 : 1;
+      ASSERT_EQ(NormaliseBlanks(raw), expected) << document;
+      ASSERT_EQ(NormalisedLength(raw), expected.size()) << document;
+      ASSERT_EQ(CountWords(raw), model::ModelCountWords(expected)) << document;
+      for (std::size_t cut : {0, 1, 5}) {
+        ASSERT_EQ(NormaliseBlanks(raw, cut), expected.substr(0, cut)) << document;
+      }
+    }
+  }
+  EXPECT_GT(values_found, 1000);  // the tags are built to match often
 }
 
 }  // namespace
