@@ -7,7 +7,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "extract/byte_scan.h"
 #include "text/case_map.h"
 #include "text/edit.h"
 #include "text/search.h"
@@ -101,13 +100,11 @@ bool NamesMeta(std::string_view tag, std::string_view meta_name) {
   }
   // Each "=" is looked at once; the blank runs looked through lie before different "name"s,
   // so no byte is read twice by them either.
-  bool found = false;
-  ScanForBytes(tag, 0, '=', '=', [&](std::size_t equals) {
-    if (!PatternAround(tag, equals, meta_name)) return equals + 1;
-    found = true;
-    return kStopScan;
-  });
-  return found;
+  for (std::size_t equals = tag.find('='); equals != std::string_view::npos;
+       equals = tag.find('=', equals + 1)) {
+    if (PatternAround(tag, equals, meta_name)) return true;
+  }
+  return false;
 }
 
 // Where normalised byte `index` of `raw` comes from; raw.size() past the normalised end.
