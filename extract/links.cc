@@ -4,6 +4,7 @@
 
 #include "extract/file_probe.h"
 #include "platform/file_access.h"
+#include "text/case_map.h"
 #include "text/forward_search.h"
 #include "text/search.h"
 
@@ -72,6 +73,12 @@ class AnchorWalk {
   }
 
   LinkKind KindOf(ValueRange value) {
+    // A short value that no earlier one overlapped is read by itself, once over its bytes;
+    // that costs at most the document's length over the whole walk.
+    if (value.end - value.begin <= ForwardSearch::kShortRange && value.begin >= classified_to_) {
+      classified_to_ = value.end;
+      return KindOfShort(Slice(value));
+    }
     if (http_.Within(value.begin, value.end) != 0 || https_.Within(value.begin, value.end) != 0 ||
         Slice(value).starts_with("//")) {
       return LinkKind::kWeb;
@@ -102,7 +109,30 @@ class AnchorWalk {
   int AnchorsBetween(int after, int before) { return CountText("<a", Slice({after + 1, before})); }
 
  private:
+  static bool FoldedAt(std::string_view text, std::size_t at, std::string_view capitals) {
+    if (text.size() - at < capitals.size()) return false;
+    for (std::size_t i = 0; i < capitals.size(); ++i) {
+      if (FoldCase(text[at + i]) != static_cast<std::uint8_t>(capitals[i])) return false;
+    }
+    return true;
+  }
+
+  // The same tests as the long way, in the same order: web before mail before internal.
+  static LinkKind KindOfShort(std::string_view value) {
+    if (value.starts_with("//")) return LinkKind::kWeb;
+    bool mail = false;
+    for (std::size_t at = 0; at < value.size(); ++at) {
+      const std::uint8_t folded = FoldCase(value[at]);
+      if (folded == 'H' && (FoldedAt(value, at, "HTTP://") || FoldedAt(value, at, "HTTPS://"))) {
+        return LinkKind::kWeb;
+      }
+      if (folded == 'M' && !mail) mail = FoldedAt(value, at, "MAILTO:");
+    }
+    return mail ? LinkKind::kMail : LinkKind::kInternal;
+  }
+
   std::string_view document_;
+  int classified_to_ = 0;  // end of the last value that KindOfShort read
   ForwardSearch anchors_{"<a", document_, PosText};
   ForwardSearch tag_ends_{">", document_, PosStr};
   ForwardSearch hrefs_{"href=", document_, PosText};
