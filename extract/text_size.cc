@@ -87,6 +87,13 @@ struct Weights {
   }
 };
 
+// The bytes of a block that are the letters of the break tags, in either case.
+struct Letters {
+  std::uint64_t p;
+  std::uint64_t b;
+  std::uint64_t r;
+};
+
 class SizeCounter {
  public:
   SizeCounter(std::string_view text, bool remove_pairs)
@@ -105,7 +112,7 @@ class SizeCounter {
  private:
   // The CR LF pair bytes of the block, or false when removing them joins a break tag.
   bool FindPairs(const BlockBytes& block, std::size_t offset, std::uint64_t valid,
-                 std::uint64_t opens_or_p_b, std::uint64_t& removed) {
+                 std::uint64_t tag_bytes, std::uint64_t& removed) {
     const std::uint64_t crs = block.Equal('\r') & valid;
     std::uint64_t pair_cr = 0;
     if (crs != 0) {
@@ -121,7 +128,6 @@ class SizeCounter {
     run_carry_ = pair_lf >> 63;
     if (run_starts == 0) return true;
     const bool after_tag_byte = offset > 0 && IsBreakTagByte(text_[offset - 1]);
-    const std::uint64_t tag_bytes = opens_or_p_b | block.EqualLetter('r');
     std::uint64_t suspects = run_starts & ((tag_bytes << 1) | (after_tag_byte ? 1 : 0));
     for (; suspects != 0; suspects &= suspects - 1) {
       if (JoinsBreakTag(text_, offset + FirstBit(suspects))) return false;
@@ -135,25 +141,35 @@ class SizeCounter {
     const std::uint64_t valid = LowBits(size);
     const std::uint64_t opens = block.Equal('<') & valid;
     const std::uint64_t closes = block.Equal('>') & valid;
-    const std::uint64_t p_or_b = block.EqualLetters('p', 'b');
+    const Letters letters{block.EqualLetter('p'), block.EqualLetter('b'), block.EqualLetter('r')};
     std::uint64_t removed = 0;
-    if (remove_pairs_ && !FindPairs(block, offset, valid, opens | p_or_b, removed)) return false;
-
-    // Break tags: every "<" followed by a p or b is checked, and one in the last byte.
-    std::uint64_t breaks = 0;
-    std::uint64_t break_bytes = break_spill_;
-    break_spill_ = 0;
-    const std::uint64_t followed = (p_or_b >> 1) | (1ULL << 63);
-    for (std::uint64_t candidates = opens & followed; candidates != 0;
-         candidates &= candidates - 1) {
-      const int bit = std::countr_zero(candidates);
-      const std::size_t length = BreakTagLength(text_, offset + static_cast<std::size_t>(bit));
-      if (length == 0) continue;
-      breaks |= 1ULL << bit;
-      const std::uint64_t bytes = LowBits(length);
-      break_bytes |= bytes << bit;
-      if (bit + static_cast<int>(length) > 64) break_spill_ = bytes >> (64 - bit);
+    if (remove_pairs_ &&
+        !FindPairs(block, offset, valid, opens | letters.p | letters.b | letters.r, removed)) {
+      return false;
     }
+
+    // Break tags: "<", p, ">" or "<", b, r, ">" at consecutive bits; the three bytes after
+    // the block finish the ones that start near its end.
+    const auto next = [&](std::size_t i) {
+      const std::size_t at = offset + kBlockSize + i;
+      return at < text_.size() ? text_[at] : '\0';
+    };
+    const auto bit_if = [](bool set, int bit) { return set ? 1ULL << bit : 0; };
+    const auto is_letter = [](char byte, char lower) { return (byte | 0x20) == lower; };
+    const std::uint64_t p_next = (letters.p >> 1) | bit_if(is_letter(next(0), 'p'), 63);
+    const std::uint64_t b_next = (letters.b >> 1) | bit_if(is_letter(next(0), 'b'), 63);
+    const std::uint64_t r_second = (letters.r >> 2) | bit_if(is_letter(next(0), 'r'), 62) |
+                                   bit_if(is_letter(next(1), 'r'), 63);
+    const std::uint64_t close_second =
+        (closes >> 2) | bit_if(next(0) == '>', 62) | bit_if(next(1) == '>', 63);
+    const std::uint64_t close_third = (closes >> 3) | bit_if(next(0) == '>', 61) |
+                                      bit_if(next(1) == '>', 62) | bit_if(next(2) == '>', 63);
+    const std::uint64_t paragraphs = opens & p_next & close_second;
+    const std::uint64_t line_breaks = opens & b_next & r_second & close_third;
+    const std::uint64_t breaks = paragraphs | line_breaks;
+    const std::uint64_t break_bytes =
+        break_spill_ | breaks | (breaks << 1) | (breaks << 2) | (line_breaks << 3);
+    break_spill_ = (breaks >> 63) | (breaks >> 62) | (line_breaks >> 61);
 
     // The inside bits, by the addition described above; its carry out is the state after.
     const std::uint64_t starts = opens & ~breaks;
