@@ -12,9 +12,6 @@
 namespace pagefields::cli {
 namespace {
 
-// What is known of one name in a folder.
-enum class Answer : unsigned char { kExists, kMissing, kAsk };
-
 // A folder is listed once this many of its names were asked of the file system. A listing
 // stops after kEntriesPerQuery entries per name asked so far and is tried again after as
 // many queries again, so a huge folder that few links lead into is never read whole.
@@ -22,27 +19,13 @@ constexpr std::size_t kQueriesBeforeListing = 4;
 constexpr std::size_t kEntriesPerQuery = 64;
 constexpr std::size_t kNeverAgain = std::numeric_limits<std::size_t>::max();
 
-// A folder entry's answer by its type: a folder is no file; links are resolved and unknown
-// types are told only by asking.
-Answer AnswerOfType(unsigned char type) {
-  switch (type) {
-    case DT_DIR:
-      return Answer::kMissing;
-    case DT_LNK:
-    case DT_UNKNOWN:
-      return Answer::kAsk;
-    default:
-      return Answer::kExists;
-  }
-}
-
 }  // namespace
 
 struct TargetCache::Folder {
-  explicit Folder(std::string path) : spelling(std::move(path)) {}
+  Folder(std::uint32_t number, std::string path) : id(number), spelling(std::move(path)) {}
 
-  std::string spelling;  // a path, ending in '/', that names the folder
-  StringMap<Answer> names;
+  std::uint32_t id;         // its group in names_
+  std::string spelling;     // a path, ending in '/', that names the folder
   std::size_t queried = 0;  // names asked of the file system
   std::size_t list_at = kQueriesBeforeListing;
   bool searchable = false;  // a query got past the folder's search permission
@@ -54,15 +37,12 @@ TargetCache::TargetCache(TargetCache&&) noexcept = default;
 TargetCache& TargetCache::operator=(TargetCache&&) noexcept = default;
 
 bool TargetCache::IsPlainFolder(const std::string& path) {
-  if (const auto known = plain_folders_.find(path); known != plain_folders_.end()) {
-    return known->second;
-  }
+  if (const bool* known = plain_folders_.Find(0, path)) return *known;
   // The program runs with its own rights, so access() asks what the lookup would meet.
   struct stat info {};
   const bool plain = ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
                      ::access(path.c_str(), X_OK) == 0;
-  plain_folders_.emplace(path, plain);
-  return plain;
+  return plain_folders_.Insert(0, path, plain);
 }
 
 std::string TargetCache::WithoutClimbs(std::string_view spelling) {
@@ -79,24 +59,23 @@ std::string TargetCache::WithoutClimbs(std::string_view spelling) {
 }
 
 TargetCache::Folder* TargetCache::FolderOf(std::string_view spelling) {
-  if (const auto known = spellings_.find(spelling); known != spellings_.end()) {
-    return known->second;
-  }
-  std::string resolved = WithoutClimbs(spelling);
+  if (Folder** known = spellings_.Find(0, spelling)) return *known;
+  const std::string resolved = WithoutClimbs(spelling);
   Folder* folder = nullptr;
-  if (const auto known = spellings_.find(resolved); known != spellings_.end()) {
-    folder = known->second;
+  if (Folder** known = spellings_.Find(0, resolved)) {
+    folder = *known;
   } else {
     struct stat info {};
     if (::stat(resolved.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
       std::unique_ptr<Folder>& identity = folders_[{info.st_dev, info.st_ino}];
-      if (!identity) identity = std::make_unique<Folder>(resolved);
+      if (!identity) {
+        identity = std::make_unique<Folder>(static_cast<std::uint32_t>(folders_.size()), resolved);
+      }
       folder = identity.get();
     }
-    spellings_.emplace(std::move(resolved), folder);
+    spellings_.Insert(0, resolved, folder);
   }
-  spellings_.emplace(spelling, folder);
-  return folder;
+  return spellings_.Insert(0, spelling, folder);
 }
 
 void TargetCache::List(Folder& folder) {
@@ -110,8 +89,13 @@ void TargetCache::List(Folder& folder) {
       folder.list_at = 2 * folder.queried;
       break;
     }
-    // What was asked of the file system stays; a listing only adds.
-    folder.names.try_emplace(entry->d_name, AnswerOfType(entry->d_type));
+    // A folder is no file; links are resolved and unknown types told only by asking. What
+    // was asked of the file system stays: a listing only adds.
+    const unsigned char type = entry->d_type;
+    const Answer answer = type == DT_DIR                         ? Answer::kMissing
+                          : type == DT_LNK || type == DT_UNKNOWN ? Answer::kAsk
+                                                                 : Answer::kExists;
+    names_.Insert(folder.id, entry->d_name, answer);
   }
   ::closedir(listing);
 }
@@ -121,27 +105,20 @@ bool TargetCache::ExistsNotDir(const std::string& path) {
   const std::string_view queried = std::string_view(path).substr(0, path.find('\0'));
   const std::size_t slash = queried.rfind('/');
   if (slash == std::string_view::npos || slash + 1 == queried.size()) {
-    if (const auto known = bare_names_.find(queried); known != bare_names_.end()) {
-      return known->second;
-    }
-    const std::string target(queried);
-    const bool exists = FileExistsNotDir(target);
-    bare_names_.emplace(target, exists);
-    return exists;
+    if (const bool* known = bare_names_.Find(0, queried)) return *known;
+    return bare_names_.Insert(0, queried, FileExistsNotDir(std::string(queried)));
   }
 
   // A name in a folder that cannot be searched cannot be found either.
   Folder* folder = FolderOf(queried.substr(0, slash + 1));
   if (folder == nullptr) return false;
   const std::string_view name = queried.substr(slash + 1);
-  auto known = folder->names.find(name);
-  if (known == folder->names.end() && folder->searchable && folder->queried >= folder->list_at) {
+  Answer* known = names_.Find(folder->id, name);
+  if (known == nullptr && folder->searchable && folder->queried >= folder->list_at) {
     List(*folder);
-    known = folder->names.find(name);
+    known = names_.Find(folder->id, name);
   }
-  if (known != folder->names.end() && known->second != Answer::kAsk) {
-    return known->second == Answer::kExists;
-  }
+  if (known != nullptr && *known != Answer::kAsk) return *known == Answer::kExists;
 
   // Asked as FileExistsNotDir asks; a found name or a missing one shows the folder searchable.
   const std::string target(queried);
@@ -150,7 +127,11 @@ bool TargetCache::ExistsNotDir(const std::string& path) {
   if (found || errno == ENOENT) folder->searchable = true;
   const Answer answer = found && !S_ISDIR(info.st_mode) ? Answer::kExists : Answer::kMissing;
   ++folder->queried;
-  folder->names.insert_or_assign(std::string(name), answer);
+  if (known != nullptr) {
+    *known = answer;
+  } else {
+    names_.Insert(folder->id, name, answer);
+  }
   return answer == Answer::kExists;
 }
 

@@ -2,27 +2,15 @@
 
 #include <sys/types.h>
 
-#include <cstddef>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
+#include "cli/flat_string_map.h"
+
 namespace pagefields::cli {
-
-// Hashes std::string keys so that maps can be searched with a std::string_view.
-struct StringHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view text) const {
-    return std::hash<std::string_view>{}(text);
-  }
-};
-
-template <typename Value>
-using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_to<>>;
 
 // Remembers, for one run, which link targets exist, so that the links many pages share cost
 // one file-system query each instead of one per page. Targets are known by the folder they
@@ -53,12 +41,15 @@ class TargetCache {
   // True when `path` is a folder, not a link to one, and may be searched.
   bool IsPlainFolder(const std::string& path);
   // Adds what a listing of `folder` tells to its answers.
-  static void List(Folder& folder);
+  void List(Folder& folder);
 
-  StringMap<Folder*> spellings_;  // every folder spelling met, and what it names
+  enum class Answer : unsigned char { kExists, kMissing, kAsk };  // what is known of a name
+
+  FlatStringMap<Folder*> spellings_;  // every folder spelling met, and what it names
   std::map<std::pair<dev_t, ino_t>, std::unique_ptr<Folder>> folders_;
-  StringMap<bool> plain_folders_;
-  StringMap<bool> bare_names_;  // paths with no folder part
+  FlatStringMap<Answer> names_;  // the names asked or listed, grouped by their folder's number
+  FlatStringMap<bool> plain_folders_;
+  FlatStringMap<bool> bare_names_;  // paths with no folder part
 };
 
 }  // namespace pagefields::cli

@@ -1,10 +1,15 @@
 // The command line's text helpers: escapes that keep a value on its line, code pages.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <map>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/code_page.h"
+#include "cli/flat_string_map.h"
 #include "cli/folder_walk.h"
 #include "cli/line_escape.h"
 #include "cli/target_cache.h"
@@ -59,6 +64,36 @@ TEST(HasPageExtension, TakesTheFourExtensionsInAnyCase) {
   for (const char* name : {"a.htmx", "a.txt", "html", "a.html~", "a.xhtm", "a.php", ""}) {
     EXPECT_FALSE(HasPageExtension(name)) << name;
   }
+}
+
+// Keys from a small alphabet, in a few groups, many times over: the table must keep every
+// first value through its growth and find exactly the pairs it was given.
+TEST(FlatStringMap, KeepsTheFirstValueOfEveryKeyInItsGroup) {
+  FlatStringMap<int> table;
+  std::map<std::pair<std::uint32_t, std::string>, int> model;
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> letter(0, 2);
+  std::uniform_int_distribution<int> length(0, 6);
+  std::uniform_int_distribution<std::uint32_t> group(0, 3);
+  for (int i = 0; i < 5000; ++i) {
+    std::string key;
+    for (int n = length(random); n > 0; --n) key += static_cast<char>('a' + letter(random));
+    const std::uint32_t in = group(random);
+    const auto [known, added] = model.try_emplace({in, key}, i);
+    if (i % 2 == 0) {
+      EXPECT_EQ(table.Insert(in, key, i), known->second) << in << " " << key;
+    } else {
+      const int* found = table.Find(in, key);
+      if (added) {
+        EXPECT_EQ(found, nullptr) << in << " " << key;
+        model.erase(known);
+      } else {
+        ASSERT_NE(found, nullptr) << in << " " << key;
+        EXPECT_EQ(*found, known->second);
+      }
+    }
+  }
+  EXPECT_EQ(table.size(), model.size());
 }
 
 TEST(TargetCache, AnswersAsTheFileSystemDoesWhateverWasAskedBefore) {
