@@ -9,13 +9,16 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
 }  // namespace
 
 std::string SummaryLine(const RunCounts& counts, double seconds) {
-  char line[256];
-  std::snprintf(line, sizeof line,
-                "pagefields: %zu files considered, %zu HTML pages, %zu not HTML, %zu unreadable, "
-                "%zu pages with a missing internal link, %.2f s",
-                counts.considered, counts.pages, counts.not_html, counts.unreadable, counts.broken,
-                seconds);
-  return line;
+  // "1 file", "2 files", "0 files": the noun agrees with its count.
+  const auto counted = [](std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + ' ' + (count == 1 ? one : many);
+  };
+  char elapsed[32];
+  std::snprintf(elapsed, sizeof elapsed, "%.2f s", seconds);
+  return "pagefields: " + counted(counts.considered, "file", "files") + " considered, " +
+         counted(counts.pages, "HTML page", "HTML pages") + ", " + std::to_string(counts.not_html) +
+         " not HTML, " + std::to_string(counts.unreadable) + " unreadable, " +
+         counted(counts.broken, "page", "pages") + " with a missing internal link, " + elapsed;
 }
 
 ProgressLine::ProgressLine(bool enabled, std::size_t total, std::FILE* terminal)

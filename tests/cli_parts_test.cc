@@ -12,6 +12,7 @@
 #include "cli/flat_string_map.h"
 #include "cli/folder_walk.h"
 #include "cli/line_escape.h"
+#include "cli/progress.h"
 #include "cli/target_cache.h"
 #include "extract/file_probe.h"
 #include "tests/temp_folder.h"
@@ -55,6 +56,24 @@ TEST(CodePage, MapsEveryByteToUtf8) {
   };
   for (const auto& c : cases) EXPECT_EQ(c.code_page.ToUtf8(c.bytes), c.utf8);
   EXPECT_FALSE(CodePage::Open(99999).has_value());
+}
+
+TEST(SummaryLine, NounsAgreeWithTheirCounts) {
+  const struct {
+    RunCounts counts;
+    std::string line;
+  } cases[] = {
+      {{1, 1, 0, 0, 1},
+       "pagefields: 1 file considered, 1 HTML page, 0 not HTML, 0 unreadable, "
+       "1 page with a missing internal link, 0.25 s"},
+      {{0, 0, 0, 0, 0},
+       "pagefields: 0 files considered, 0 HTML pages, 0 not HTML, 0 unreadable, "
+       "0 pages with a missing internal link, 0.25 s"},
+      {{12, 2, 4, 6, 2},
+       "pagefields: 12 files considered, 2 HTML pages, 4 not HTML, 6 unreadable, "
+       "2 pages with a missing internal link, 0.25 s"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SummaryLine(c.counts, 0.25), c.line);
 }
 
 TEST(HasPageExtension, TakesTheFourExtensionsInAnyCase) {

@@ -185,7 +185,7 @@ TEST_F(CommandLine, WalksFoldersAndReportsEveryFileThatIsNoPage) {
             "pagefields: site/fake.html: not HTML: no <HTML> in the first 64 bytes\n"
             "pagefields: site/pipe.html: cannot be read: not a regular file\n"
             "pagefields: 11 files considered, 7 HTML pages, 2 not HTML, 2 unreadable, "
-            "1 pages with a missing internal link");
+            "1 page with a missing internal link");
 }
 
 TEST_F(CommandLine, AllFilesAndNamedFilesAreConsideredWhateverTheirName) {
