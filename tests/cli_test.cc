@@ -212,6 +212,20 @@ TEST_F(CommandLine, UnreadableFileIsReported) {
       << run.err;
 }
 
+// A read that fails even for root: /proc/self/mem opens as a regular file, but its first
+// bytes are the program's own page 0, which is never mapped, so the read fails.
+TEST_F(CommandLine, FileWhoseReadFailsIsReportedAndCounted) {
+  if (!fs::exists("/proc/self/mem")) GTEST_SKIP() << "no /proc/self/mem whose read fails";
+  WriteSmallSite();
+  const ProgramRun run = Run({"--fields", "Length(Title)", "small", "/proc/self/mem"});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.out, "File\tLength(Title)\nsmall/a.html\t13\nsmall/b.html\t8\n");
+  EXPECT_EQ(WithoutTime(run.err),
+            "pagefields: /proc/self/mem: cannot be read: Input/output error\n"
+            "pagefields: 3 files considered, 2 HTML pages, 0 not HTML, 1 unreadable, "
+            "1 page with a missing internal link");
+}
+
 TEST_F(CommandLine, ParallelRunsWriteTheSameAsOneWorker) {
   WriteMixedSite();
   for (int i = 0; i < 300; ++i) {
