@@ -1,7 +1,7 @@
 // tsv and csv: a header line of the names, then one line of values per page.
 #include <string_view>
 
-#include "cli/line_escape.h"
+#include "cli/line_text.h"
 #include "cli/page_writers.h"
 
 namespace pagefields::cli {
@@ -26,46 +26,51 @@ class DelimitedWriter : public ColumnWriter {
  public:
   DelimitedWriter(char separator, bool csv, std::vector<int> columns, const CodePage* code_page,
                   std::FILE* out)
-      : ColumnWriter(std::move(columns), code_page, out), separator_(separator), csv_(csv) {
-    AppendField(kFileColumn);
+      : ColumnWriter(std::move(columns), code_page, out),
+        separator_(separator),
+        csv_(csv),
+        path_text_(nullptr),
+        value_text_(code_page) {
+    AppendField(path_text_, kFileColumn);
     for (const int row : columns_) {
       line_ += separator_;
-      AppendField(FieldTable[row].name);
+      AppendField(path_text_, FieldTable[row].name);
     }
     WriteLine(line_);
   }
 
   void Page(const std::string& path, const FieldValues& values) override {
     line_.clear();
-    AppendField(path);
+    AppendField(path_text_, path);
     for (const int row : columns_) {
       line_ += separator_;
       if (FieldTable[row].type == FieldTypeNumeric32) {
         AppendNumber(line_, values[row].number);
       } else {
-        AppendField(StringText(values[row], text_));
+        AppendField(value_text_, values[row].text);
       }
     }
     WriteLine(line_);
   }
 
  private:
-  // Appends `text` escaped, and quoted in csv.
-  void AppendField(std::string_view text) {
+  // Appends `bytes` as `text` gives them, quoted in csv.
+  void AppendField(const LineText& text, std::string_view bytes) {
     if (!csv_) {
-      AppendEscapedForLine(line_, text);
+      text.Append(line_, bytes);
       return;
     }
     escaped_.clear();
-    AppendEscapedForLine(escaped_, text);
+    text.Append(escaped_, bytes);
     AppendCsvField(line_, escaped_);
   }
 
   char separator_;
   bool csv_;
-  // Reused from page to page: the line, a value's UTF-8 text and its escaped form.
+  const LineText path_text_;   // paths keep their bytes
+  const LineText value_text_;  // values go through the code page
+  // Reused from page to page: the line, and a csv field before its quoting.
   std::string line_;
-  std::string text_;
   std::string escaped_;
 };
 

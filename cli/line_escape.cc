@@ -46,20 +46,16 @@ void AppendEscape(std::string& escaped, unsigned char byte) {
 std::string EscapeForLine(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());
-  AppendEscapedForLine(escaped, text);
-  return escaped;
-}
-
-void AppendEscapedForLine(std::string& out, std::string_view text) {
   std::size_t run = 0;  // start of the bytes not yet copied, all of them plain
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (!kNeedsEscape[byte]) continue;
-    out.append(text, run, i - run);
-    AppendEscape(out, byte);
+    escaped.append(text, run, i - run);
+    AppendEscape(escaped, byte);
     run = i + 1;
   }
-  out.append(text, run, text.size() - run);
+  escaped.append(text, run, text.size() - run);
+  return escaped;
 }
 
 }  // namespace pagefields::cli

@@ -9,7 +9,5 @@ namespace pagefields::cli {
 // escape: \\, \t, \n, \r, or \xHH for the others, so that a value never breaks its line or
 // its column. Bytes from 0x80 up pass unchanged, so UTF-8 stays intact.
 std::string EscapeForLine(std::string_view text);
-// Appends EscapeForLine(text) to `out`.
-void AppendEscapedForLine(std::string& out, std::string_view text);
 
 }  // namespace pagefields::cli

@@ -17,13 +17,6 @@ std::string ColumnWriter::ValueText(int row, const RawFieldValue& value) const {
   return text;
 }
 
-std::string_view ColumnWriter::StringText(const RawFieldValue& value, std::string& scratch) const {
-  if (code_page_ == nullptr) return value.text;
-  scratch.clear();
-  code_page_->AppendUtf8(scratch, value.text);
-  return scratch;
-}
-
 void ColumnWriter::AppendNumber(std::string& out, std::int32_t number) {
   char digits[16];
   const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);

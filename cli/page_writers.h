@@ -23,8 +23,6 @@ class ColumnWriter : public PageWriter {
   // Row `row`'s value as text: a number in decimal, a string through the code page into
   // UTF-8 (unchanged without one). Nothing is escaped yet.
   std::string ValueText(int row, const RawFieldValue& value) const;
-  // The text of a string row, as ValueText gives it; the view may point into `scratch`.
-  std::string_view StringText(const RawFieldValue& value, std::string& scratch) const;
   // Appends a numeric row's value in decimal.
   static void AppendNumber(std::string& out, std::int32_t number);
 

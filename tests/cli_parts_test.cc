@@ -12,6 +12,7 @@
 #include "cli/flat_string_map.h"
 #include "cli/folder_walk.h"
 #include "cli/line_escape.h"
+#include "cli/line_text.h"
 #include "cli/progress.h"
 #include "cli/target_cache.h"
 #include "extract/file_probe.h"
@@ -74,6 +75,33 @@ TEST(SummaryLine, NounsAgreeWithTheirCounts) {
        "2 pages with a missing internal link, 0.25 s"},
   };
   for (const auto& c : cases) EXPECT_EQ(SummaryLine(c.counts, 0.25), c.line);
+}
+
+// The one-pass cell text against converting and then escaping, on every byte value and on
+// texts that mix control bytes, backslashes, ASCII and bytes from 0x80 up.
+TEST(LineText, ConvertsAndEscapesAsTheTwoStepsDo) {
+  const auto cp1251 = CodePage::Open(1251);
+  const auto cp1252 = CodePage::Open(1252);
+  ASSERT_TRUE(cp1251 && cp1252);
+  std::vector<std::string> texts = {"", "plain", "a\tb\\c\x7F", "\xC0\x98\xFF"s + '\0'};
+  std::string every_byte;
+  for (int byte = 0; byte < 256; ++byte) every_byte += static_cast<char>(byte);
+  texts.push_back(every_byte);
+  std::mt19937 random(3);
+  std::uniform_int_distribution<int> pick(0, 255);
+  for (int i = 0; i < 50; ++i) {
+    std::string text;
+    for (int n = 0; n < 40; ++n) text += static_cast<char>(pick(random));
+    texts.push_back(text);
+  }
+  for (const CodePage* code_page : {&*cp1251, &*cp1252, static_cast<const CodePage*>(nullptr)}) {
+    const LineText line_text(code_page);
+    for (const std::string& text : texts) {
+      std::string out = "kept|";
+      line_text.Append(out, text);
+      EXPECT_EQ(out, "kept|" + EscapeForLine(code_page ? code_page->ToUtf8(text) : text));
+    }
+  }
 }
 
 TEST(HasPageExtension, TakesTheFourExtensionsInAnyCase) {
