@@ -1,5 +1,6 @@
 #include "extract/links.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "extract/file_probe.h"
@@ -32,9 +33,11 @@ bool IsSchemeByte(char c) {
 // letter before ':' is a drive, not a scheme.
 bool HasUrlScheme(std::string_view value) {
   if (value.empty() || !IsAsciiLetter(value[0])) return false;
-  std::size_t i = 1;
-  while (i < value.size() && IsSchemeByte(value[i])) ++i;
-  return i >= 2 && i < value.size() && value[i] == ':';
+  // ':' is no scheme byte, so only the first one can end the scheme.
+  const std::size_t colon = value.find(':');
+  return colon != std::string_view::npos && colon >= 2 &&
+         std::all_of(value.begin() + 1, value.begin() + static_cast<std::ptrdiff_t>(colon),
+                     IsSchemeByte);
 }
 
 // The searches of one walk over the anchors. Every walk position only moves right: anchors,

@@ -77,11 +77,11 @@ int ScanByFirstByte(std::string_view needle, std::string_view haystack, std::siz
   return 0;
 }
 
-// Offers the candidates first..last (0-based) in rising order to `visit`, which returns true
-// to stop; returns the 0-based candidate it stopped at, or kNoCandidate. A candidate holds `a`
-// or `b` at its start and `y` or `z` at offset `tail` (the needle's last byte), so sixteen
-// starts are sifted at a time and markup that shares only the first byte ("<" of "<a") costs
-// no call each.
+// Offers the candidates first..last (0-based) in rising order to `visit` as a start and a
+// bit set of the candidates at start + 0 … start + 15; visit returns the 0-based position to
+// stop at, or kNoCandidate to go on, and so does ScanForEnds. A candidate holds `a` or `b` at
+// its start and `y` or `z` at offset `tail` (the needle's last byte), so sixteen starts are
+// sifted at a time and markup that shares only the first byte ("<" of "<a") costs nothing.
 constexpr std::size_t kNoCandidate = static_cast<std::size_t>(-1);
 
 template <typename Visit>
@@ -100,17 +100,19 @@ std::size_t ScanForEnds(const char* base, std::size_t first, std::size_t last, s
     const __m128i back = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + tail));
     const __m128i heads = _mm_or_si128(_mm_cmpeq_epi8(head, want_a), _mm_cmpeq_epi8(head, want_b));
     const __m128i backs = _mm_or_si128(_mm_cmpeq_epi8(back, want_y), _mm_cmpeq_epi8(back, want_z));
-    auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, backs)));
-    for (; hits != 0; hits &= hits - 1) {
-      const std::size_t at = p + static_cast<std::size_t>(std::countr_zero(hits));
-      if (visit(base + at)) return at;
-    }
+    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, backs)));
+    if (hits == 0) continue;
+    const std::size_t stop = visit(p, hits);
+    if (stop != kNoCandidate) return stop;
   }
 #endif
   for (; p < end; ++p) {
     const char head = base[p];
     const char back = base[p + tail];
-    if ((head == a || head == b) && (back == y || back == z) && visit(base + p)) return p;
+    if ((head == a || head == b) && (back == y || back == z)) {
+      const std::size_t stop = visit(p, 1u);
+      if (stop != kNoCandidate) return stop;
+    }
   }
   return kNoCandidate;
 }
@@ -119,19 +121,17 @@ char CasePartner(char byte) {
   return static_cast<char>(kCasePartner[static_cast<std::uint8_t>(byte)]);
 }
 
-// Offers every start from `start` on where `needle` matches folded to `visit` (see
-// ScanForEnds); returns the 0-based start it stopped at, or kNoCandidate.
+// Runs ScanForEnds over the candidates of `needle` from `start` on (1-based).
 template <typename Visit>
-std::size_t ScanFolded(std::string_view needle, std::string_view haystack, int start, Visit visit) {
+std::size_t ScanCandidates(std::string_view needle, std::string_view haystack, int start,
+                           Visit visit) {
   std::size_t first = 0;
   std::size_t last = 0;
   if (!CandidateRange(needle, haystack, start, first, last)) return kNoCandidate;
   const char head = needle.front();
   const char back = needle.back();
   return ScanForEnds(haystack.data(), first, last, needle.size() - 1, head, CasePartner(head), back,
-                     CasePartner(back), [needle, visit](const char* at) {
-                       return RestEqualsFolded(needle, at) && visit();
-                     });
+                     CasePartner(back), visit);
 }
 
 }  // namespace
@@ -151,15 +151,32 @@ int PosStr(std::string_view needle, std::string_view haystack, int start) {
 }
 
 int PosText(std::string_view needle, std::string_view haystack, int start) {
-  const std::size_t at = ScanFolded(needle, haystack, start, [] { return true; });
+  const char* const base = haystack.data();
+  const std::size_t at = ScanCandidates(needle, haystack, start, [&](std::size_t p, unsigned hits) {
+    for (; hits != 0; hits &= hits - 1) {
+      const std::size_t candidate = p + static_cast<std::size_t>(std::countr_zero(hits));
+      if (RestEqualsFolded(needle, base + candidate)) return candidate;
+    }
+    return kNoCandidate;
+  });
   return at == kNoCandidate ? 0 : static_cast<int>(at) + 1;
 }
 
 int CountText(std::string_view needle, std::string_view haystack) {
+  const char* const base = haystack.data();
   int count = 0;
-  ScanFolded(needle, haystack, 1, [&count] {
-    ++count;
-    return false;
+  // A needle of one or two bytes is all ends, so every candidate is a match.
+  const bool ends_decide = needle.size() <= 2;
+  ScanCandidates(needle, haystack, 1, [&](std::size_t p, unsigned hits) {
+    if (ends_decide) {
+      count += std::popcount(hits);
+      return kNoCandidate;
+    }
+    for (; hits != 0; hits &= hits - 1) {
+      const std::size_t candidate = p + static_cast<std::size_t>(std::countr_zero(hits));
+      if (RestEqualsFolded(needle, base + candidate)) ++count;
+    }
+    return kNoCandidate;
   });
   return count;
 }
