@@ -1,11 +1,11 @@
 #include "extract/noindex.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <vector>
+#include <deque>
 
-#include "text/forward_search.h"
-#include "text/search.h"
+#include "extract/noindex_markers.h"
 
 // The joined contents J are never built. A block's content is a document range [start, end);
 // blocks that share their closing marker form a group, and each block of a group starts
@@ -19,13 +19,13 @@
 namespace pagefields {
 namespace {
 
-constexpr std::string_view kOpening = "<noindex>";
-constexpr std::uint32_t kOpeningLength = 9;
+constexpr std::uint32_t kOpeningLength = kNoindexOpening.size();
 
+// Deques, so that the lists grow without a copy: one request holds at most one of them.
 struct Blocks {
-  std::vector<std::uint32_t> starts;       // 0-based content start of every block, in order
-  std::vector<std::uint32_t> group_first;  // index of each group's first block
-  std::vector<std::uint32_t> group_end;    // 0-based content end shared by the group's blocks
+  std::deque<std::uint32_t> starts;       // 0-based content start of every block, in order
+  std::deque<std::uint32_t> group_first;  // index of each group's first block
+  std::deque<std::uint32_t> group_end;    // 0-based content end shared by the group's blocks
 };
 
 struct Place {
@@ -36,32 +36,23 @@ struct Place {
   }
 };
 
-// Calls visit(content start, content end) for every block, in order (0-based offsets).
-template <typename Visit>
-void ForEachBlock(std::string_view document, Visit visit) {
-  ForwardSearch openings(kOpening, document, PosText);
-  ForwardSearch closings("</noindex>", document, PosText);
-  for (int open = openings.From(1); open > 0; open = openings.From(open + 1)) {
-    const int close = closings.From(open);
-    if (close == 0) return;  // no closing marker is left for this block or any later one
-    visit(static_cast<std::uint32_t>(open - 1) + kOpeningLength,
-          static_cast<std::uint32_t>(close - 1));
-  }
-}
-
+// One pass over the markers. Each opening's block ends at the first closing behind it, so
+// the openings since the last closing form a group with the next closing; openings that no
+// closing follows open no block.
 Blocks FindBlocks(std::string_view document) {
-  // Counted first, so that the list takes no more room than it needs.
-  std::size_t count = 0;
-  ForEachBlock(document, [&count](std::uint32_t, std::uint32_t) { ++count; });
   Blocks blocks;
-  blocks.starts.reserve(count);
-  ForEachBlock(document, [&blocks](std::uint32_t start, std::uint32_t end) {
-    if (blocks.group_end.empty() || blocks.group_end.back() != end) {
-      blocks.group_first.push_back(static_cast<std::uint32_t>(blocks.starts.size()));
-      blocks.group_end.push_back(end);
+  std::size_t open = 0;  // openings since the last closing
+  ForEachNoindexMarker(document, [&](std::size_t at, bool closing) {
+    if (!closing) {
+      blocks.starts.push_back(static_cast<std::uint32_t>(at) + kOpeningLength);
+      ++open;
+    } else if (open > 0) {
+      blocks.group_first.push_back(static_cast<std::uint32_t>(blocks.starts.size() - open));
+      blocks.group_end.push_back(static_cast<std::uint32_t>(at));
+      open = 0;
     }
-    blocks.starts.push_back(start);
   });
+  blocks.starts.resize(blocks.starts.size() - open);
   blocks.group_first.push_back(static_cast<std::uint32_t>(blocks.starts.size()));
   return blocks;
 }
@@ -77,6 +68,11 @@ struct Sink {
   void Put(char c) {
     if (text != nullptr) *text += c;
     ++count;
+  }
+  void Append(std::string_view bytes) {
+    const std::size_t taken = std::min(bytes.size(), limit - count);
+    if (text != nullptr) text->append(bytes.data(), taken);
+    count += taken;
   }
 };
 
@@ -145,16 +141,22 @@ class NoindexText {
       found = true;
     }
     if (!found) return false;
-    // The first NUL: a later block of a group lies inside the range already searched, so
-    // each group is searched once, from its first block (or from the first byte).
-    for (std::size_t g = begin_group_; g < Groups(); ++g) {
-      const std::size_t b = g == begin_group_ ? begin_.block : First(g);
-      const std::size_t from = g == begin_group_ ? begin_.offset : Start(b);
-      const void* nul = std::memchr(document_.data() + from, '\0', End(g) - from);
-      if (nul == nullptr) continue;
-      const Place at{b, static_cast<std::size_t>(static_cast<const char*>(nul) - document_.data())};
-      if (at < stop) stop = at;
-      break;
+    // The first NUL: a later block of a group lies inside its first block's range, so one
+    // search runs through the groups, and a NUL found between two groups is passed over.
+    const std::size_t end = End(Groups() - 1);
+    std::size_t from = begin_.offset;
+    for (std::size_t g = begin_group_; g < Groups() && from < end;) {
+      const void* nul = std::memchr(document_.data() + from, '\0', end - from);
+      if (nul == nullptr) break;
+      const auto y = static_cast<std::size_t>(static_cast<const char*>(nul) - document_.data());
+      while (End(g) <= y) ++g;  // the last group ends past y
+      const bool in_begin_group = g == begin_group_;
+      if (y >= (in_begin_group ? begin_.offset : Start(First(g)))) {
+        const Place at{in_begin_group ? begin_.block : First(g), y};
+        if (at < stop) stop = at;
+        break;
+      }
+      from = Start(First(g));
     }
     stop_ = stop;
     return begin_ < stop_;
@@ -192,22 +194,34 @@ class NoindexText {
   // tag spans go. Returns true when the last byte read was a CR that was kept unpaired.
   bool Read(std::size_t from, std::size_t to, Mode mode, Sink& out) {
     bool ends_with_cr = false;
-    for (std::size_t x = from; x < to && !out.full(); ++x) {
-      const char c = document_[x];
+    std::size_t x = from;
+    while (x < to && !out.full()) {
       ends_with_cr = false;
       if (inside_) {
         const void* close = std::memchr(document_.data() + x, '>', to - x);
         if (close == nullptr) return false;
-        x = static_cast<std::size_t>(static_cast<const char*>(close) - document_.data());
+        x = static_cast<std::size_t>(static_cast<const char*>(close) - document_.data()) + 1;
         inside_ = false;
-      } else if (c == '<' && mode == Mode::kStrip) {
+        continue;
+      }
+      // The bytes up to a CR, or up to a "<" when tags go, are kept as they are.
+      std::size_t run = x;
+      while (run < to && document_[run] != '\r' && (document_[run] != '<' || mode == Mode::kKeep)) {
+        ++run;
+      }
+      if (run > x) {
+        out.Append(document_.substr(x, run - x));
+        x = run;
+      } else if (document_[x] == '<') {
         inside_ = true;
-      } else if (c == '\r' && x + 1 < to && document_[x + 1] == '\n') {
-        out.Put(' ');
         ++x;
+      } else if (x + 1 < to && document_[x + 1] == '\n') {
+        out.Put(' ');
+        x += 2;
       } else {
-        out.Put(c);
-        ends_with_cr = c == '\r';
+        out.Put('\r');
+        ends_with_cr = true;
+        ++x;
       }
     }
     return ends_with_cr;
@@ -218,22 +232,22 @@ class NoindexText {
     return b < Last(g) ? Start(b + 1) : End(g);
   }
 
-  // What J's blocks after the first of group g leave, read from outside a tag: a block starts
-  // right behind an opening marker, whose ">" always ends any span, so each block's part of
-  // it is the same in every block of the group that holds it.
-  void BuildGroupTail(std::size_t g) {
+  // What J's blocks from block `first` of group g on leave, read from outside a tag, as far
+  // as `limit` bytes: a block starts right behind an opening marker, whose ">" always ends
+  // any span, so each block's part of it is the same in every block of the group that holds
+  // it, and the parts can be read as one range. A tail cut at `limit` fills the output, so
+  // no later block asks for it.
+  void BuildGroupTail(std::size_t g, std::size_t first, std::size_t limit) {
     tail_group_ = g;
     tail_.clear();
-    Sink tail{&tail_};
+    Sink tail{&tail_, limit};
     const bool saved_inside = inside_;
     inside_ = false;
-    for (std::size_t b = First(g) + 1; b <= Last(g); ++b) {
-      tail_ends_with_cr_ = Read(Start(b), PartEnd(g, b), Mode::kStrip, tail);
-    }
+    tail_ends_with_cr_ = Read(Start(first), End(g), Mode::kStrip, tail);
     tail_inside_ = inside_;
     inside_ = saved_inside;
     tail_cursor_ = 0;
-    tail_cursor_block_ = First(g) + 1;
+    tail_cursor_block_ = first;
   }
 
   // Where block t's part begins in the tail of its group. Blocks ask in rising order, so the
@@ -279,9 +293,9 @@ class NoindexText {
     // the group's shared tail from that block on.
     if (b == Last(g) || stop_.block == b) return Read(from, to, Mode::kStrip, out_);
     Read(from, Start(b + 1), Mode::kStrip, out_);
-    if (tail_group_ != g) BuildGroupTail(g);
-    const std::size_t offset = TailOffset(g, b + 1);
     const std::size_t room = out_.limit - out_.count;
+    if (tail_group_ != g) BuildGroupTail(g, b + 1, room);
+    const std::size_t offset = TailOffset(g, b + 1);
     out_text_.append(tail_, offset, room);
     out_.count = out_text_.size();
     inside_ = tail_inside_;

@@ -42,6 +42,49 @@ TEST(ExtractNoindexText, CutIsThePrefixOfTheWholeText) {
   }
 }
 
+// Markers are sifted sixteen starts at a time; near misses and markers at every place
+// relative to those chunks and to the end of the text agree with the plain model.
+TEST(ExtractNoindexText, MarkersAtEveryPlace) {
+  const std::string bodies[] = {
+      "<noindex>a</noindex>",
+      "<NoIndex>a</NOINDEX>b",
+      "<noindex >a</noindex>",
+      "<noindeX>a<noindex",
+      "<n>a</noindex>",
+      "<noindex>a</noindex",
+      "<noindex>a</n>x</noindex>",
+      "<noindex>a<\x0E>b</noindex>",
+      "<\x4Eoindex>a</noindex>",
+      "<noindex>a</\x4EOINDEX>",
+      "<noinde\x18>a</noindex>",
+      "<noindex>\0</noindex>"s,
+  };
+  for (const std::string& body : bodies) {
+    for (std::size_t pad = 0; pad < 40; ++pad) {
+      const std::string document = std::string(pad, '<') + body;
+      EXPECT_EQ(ExtractNoindexText(document), model::ModelNoindexText(document)) << document;
+      const std::string trailing = "<noindex>z</noindex>" + std::string(pad, 'x') + body;
+      EXPECT_EQ(ExtractNoindexText(trailing), model::ModelNoindexText(trailing)) << trailing;
+    }
+  }
+}
+
+// A NUL between two blocks is no part of the joined contents; one inside a later block ends
+// the text there.
+TEST(ExtractNoindexText, NulBetweenBlocksIsPassedOver) {
+  const std::string documents[] = {
+      "<noindex>a</noindex>\0<noindex>b</noindex>"s,
+      "<noindex>a</noindex>\0<noindex>b\0c</noindex>d"s,
+      "<noindex> </noindex>\0\0<noindex>b<noindex>c\0</noindex>"s,
+      "\0<noindex>a<noindex>b</noindex>\0"s,
+  };
+  for (const std::string& document : documents) {
+    EXPECT_EQ(ExtractNoindexText(document), model::ModelNoindexText(document)) << document;
+  }
+  EXPECT_EQ(ExtractNoindexText(documents[0]), "ab");
+  EXPECT_EQ(ExtractNoindexText(documents[1]), "ab");
+}
+
 TEST(ExtractNoindexText, ManyOpeningsBeforeOneClosingCostOnlyTheCut) {
   // The joined contents of this document would hold about 20 GB.
   const std::string document = Repeat("<noindex>ab", 100000) + "</noindex>";
