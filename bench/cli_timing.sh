@@ -1,34 +1,44 @@
 #!/bin/sh
 # Times the pagefields command line against eighteen plugin requests per page on a site
-# written by bench/cli_site.py. Every command runs once to warm the page cache, then
-# ROUNDS times (default 3); the elapsed seconds of each round are printed.
+# written by bench/cli_site.py. Every command runs once to warm the page cache, then the
+# three run by turns ROUNDS times (default 3), so that other work on the machine falls on
+# all of them alike. Prints the elapsed seconds of each round and their median, and the load
+# before the first and after the last round.
 #   bench/cli_timing.sh BUILD_DIR SITE [ROUNDS]
 set -eu
 build=$1
 site=$2
 rounds=${3:-3}
 list=$(mktemp)
-trap 'rm -f "$list"' EXIT
+times=$(mktemp)
+trap 'rm -f "$list" "$times"' EXIT
 find "$site" -type f -name '*.html' | LC_ALL=C sort > "$list"
 
-timed() {
-  label=$1
-  shift
+host() { xargs "$build/host/pagefields-host" "$build/plugin/libpagefields.so" < "$list"; }
+cli1() { "$build/cli/pagefields" --quiet -j 1 "$site"; }
+cli2() { "$build/cli/pagefields" --quiet -j 2 "$site"; }
+
+seconds() {
+  start=$(date +%s.%N)
   "$@" > /dev/null 2>&1
-  times=""
-  i=0
-  while [ "$i" -lt "$rounds" ]; do
-    start=$(date +%s.%N)
-    "$@" > /dev/null 2>&1
-    end=$(date +%s.%N)
-    times="$times $(awk "BEGIN { printf \"%.2f\", $end - $start }")"
-    i=$((i + 1))
-  done
-  echo "$label:$times"
+  end=$(date +%s.%N)
+  awk "BEGIN { printf \"%.2f\", $end - $start }"
 }
 
+for command in host cli1 cli2; do "$command" > /dev/null 2>&1; done
 echo "$(wc -l < "$list") pages, $(du -sh "$site" | cut -f1); $(nproc) cores; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-timed "18 plugin requests per page (pagefields-host)" \
-  sh -c "xargs '$build/host/pagefields-host' '$build/plugin/libpagefields.so' < '$list'"
-timed "pagefields -j 1" "$build/cli/pagefields" --quiet -j 1 "$site"
-timed "pagefields -j 2" "$build/cli/pagefields" --quiet -j 2 "$site"
+i=0
+while [ "$i" -lt "$rounds" ]; do
+  for command in host cli1 cli2; do echo "$command $(seconds "$command")" >> "$times"; done
+  i=$((i + 1))
+done
+
+report() {
+  grep "^$1 " "$times" | cut -d' ' -f2 | tr '\n' ' '
+  printf '(median %s)\n' "$(grep "^$1 " "$times" | cut -d' ' -f2 | sort -n |
+    awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')"
+}
+echo "18 plugin requests per page (pagefields-host): $(report host)"
+echo "pagefields -j 1: $(report cli1)"
+echo "pagefields -j 2: $(report cli2)"
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
