@@ -1,7 +1,12 @@
 #include "cli/folder_walk.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 namespace pagefields::cli {
@@ -26,6 +31,16 @@ bool StaysInside(const fs::path& path, const fs::path& root) {
   return root_end == root.end();
 }
 
+// The DT_ type of the entry `path` names itself (a link is not followed); DT_UNKNOWN when it
+// cannot be told.
+unsigned char TypeOf(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return DT_UNKNOWN;
+  if (S_ISLNK(info.st_mode)) return DT_LNK;
+  if (S_ISDIR(info.st_mode)) return DT_DIR;
+  return S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
+}
+
 std::string Joined(const std::string& folder, const std::string& name) {
   if (!folder.empty() && folder.back() == '/') return folder + name;
   return folder + "/" + name;
@@ -43,43 +58,55 @@ class Walk {
   }
 
  private:
+  // A folder entry as the listing gives it; the type is a DT_ value.
+  struct Entry {
+    std::string name;
+    unsigned char type;
+  };
+
   void Descend(const std::string& folder) {
-    std::error_code error;
     // The entries are gathered first so that a folder which fails half-way is reported
     // and adds nothing; the order comes from the final sort.
-    std::vector<fs::directory_entry> entries;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-      entries.push_back(*it);
-    }
-    if (error) {
-      result_.unlisted.push_back({folder, error.message()});
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr) {
+      result_.unlisted.push_back({folder, std::generic_category().message(errno)});
       return;
     }
-    for (const fs::directory_entry& entry : entries) Visit(folder, entry);
+    std::vector<Entry> entries;
+    errno = 0;
+    for (const dirent* entry; (entry = ::readdir(listing)) != nullptr; errno = 0) {
+      const std::string_view name = entry->d_name;
+      if (name != "." && name != "..") entries.push_back({std::string(name), entry->d_type});
+    }
+    const int failure = errno;
+    ::closedir(listing);
+    if (failure != 0) {
+      result_.unlisted.push_back({folder, std::generic_category().message(failure)});
+      return;
+    }
+    for (const Entry& entry : entries) Visit(folder, entry);
   }
 
-  void Visit(const std::string& folder, const fs::directory_entry& entry) {
-    const std::string name = entry.path().filename().native();
-    const std::string path = Joined(folder, name);
-    std::error_code error;
-    if (entry.is_symlink(error)) {
+  void Visit(const std::string& folder, const Entry& entry) {
+    const std::string path = Joined(folder, entry.name);
+    const unsigned char type = entry.type == DT_UNKNOWN ? TypeOf(path) : entry.type;
+    if (type == DT_LNK) {
       // A link is never descended; a linked file counts only while the link stays inside.
-      if (!all_files_ && !HasPageExtension(name)) return;
-      if (fs::is_directory(entry.path(), error)) return;
-      if (!StaysInside(entry.path(), root_)) {
+      if (!all_files_ && !HasPageExtension(entry.name)) return;
+      std::error_code error;
+      if (fs::is_directory(path, error)) return;
+      if (!StaysInside(path, root_)) {
         result_.not_followed.push_back({path, "symbolic link leads out of the folder"});
         return;
       }
       result_.files.push_back({path, false});
       return;
     }
-    if (entry.is_directory(error)) {
+    if (type == DT_DIR) {
       Descend(path);
       return;
     }
-    if (all_files_ || HasPageExtension(name)) {
-      result_.files.push_back({path, entry.is_regular_file(error)});
-    }
+    if (all_files_ || HasPageExtension(entry.name)) result_.files.push_back({path, type == DT_REG});
   }
 
   bool all_files_;
