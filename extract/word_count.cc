@@ -1,6 +1,6 @@
 #include "extract/word_count.h"
 
-#include <bit>
+#include <cstddef>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -9,49 +9,53 @@
 namespace pagefields {
 namespace {
 
-// Bit i is set when byte i of the sixteen at `p` is in WordCharSet.
-unsigned WordCharMask(const char* p) {
 #if defined(__SSE2__)
-  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  // Whether each byte, less `low`, is at most `span` (unsigned): the range low..low + span.
-  const auto in_range = [chunk](char low, char span) {
-    const __m128i offset = _mm_sub_epi8(chunk, _mm_set1_epi8(low));
-    return _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(span)), offset);
+// 0xFF in each of the sixteen bytes that is in WordCharSet, 0 in the others.
+__m128i WordBytes(__m128i chunk) {
+  const auto at_most = [](__m128i bytes, int limit) {
+    return _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(static_cast<char>(limit))), bytes);
   };
-  const __m128i digits = in_range('0', 9);
+  const __m128i digits = at_most(_mm_sub_epi8(chunk, _mm_set1_epi8('0')), 9);
   // Setting bit 5 makes every capital ASCII letter small and moves no other byte there.
-  const __m128i folded = _mm_or_si128(chunk, _mm_set1_epi8(0x20));
-  const __m128i offset = _mm_sub_epi8(folded, _mm_set1_epi8('a'));
-  const __m128i letters = _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(25)), offset);
-  const __m128i cyrillic =
-      _mm_or_si128(in_range(static_cast<char>(0xC0), 0x3F),
-                   _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(static_cast<char>(0xA8))),
-                                _mm_cmpeq_epi8(chunk, _mm_set1_epi8(static_cast<char>(0xB8)))));
-  return static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_or_si128(digits, _mm_or_si128(letters, cyrillic))));
-#else
-  unsigned mask = 0;
-  for (unsigned i = 0; i < 16; ++i) mask |= (IsWordChar(p[i]) ? 1u : 0u) << i;
-  return mask;
-#endif
+  const __m128i small = _mm_or_si128(chunk, _mm_set1_epi8(0x20));
+  const __m128i letters = at_most(_mm_sub_epi8(small, _mm_set1_epi8('a')), 25);
+  const __m128i from_c0 =
+      _mm_cmpeq_epi8(_mm_max_epu8(chunk, _mm_set1_epi8(static_cast<char>(0xC0))), chunk);
+  // 0xA8 and 0xB8 differ in bit 4 alone.
+  const __m128i io = _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x10)),
+                                    _mm_set1_epi8(static_cast<char>(0xB8)));
+  return _mm_or_si128(_mm_or_si128(digits, letters), _mm_or_si128(from_c0, io));
 }
+#endif
 
 }  // namespace
 
 int CountWords(std::string_view text) {
   // A word starts at every member byte whose byte before is not a member.
   int count = 0;
-  unsigned previous = 0;  // 1 when the byte before the chunk is a member
   std::size_t at = 0;
-  for (; at + 16 <= text.size(); at += 16) {
-    const unsigned members = WordCharMask(text.data() + at);
-    count += std::popcount(members & ~((members << 1) | previous));
-    previous = members >> 15;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  __m128i previous = zero;  // the member bytes of the sixteen before
+  while (at + 16 <= text.size()) {
+    // Each of the sixteen byte counters takes at most one start per chunk: 255 chunks fit.
+    __m128i starts = zero;
+    for (int chunk = 0; chunk < 255 && at + 16 <= text.size(); ++chunk, at += 16) {
+      const __m128i members =
+          WordBytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at)));
+      const __m128i before = _mm_or_si128(_mm_slli_si128(members, 1), _mm_srli_si128(previous, 15));
+      starts = _mm_sub_epi8(starts, _mm_andnot_si128(before, members));
+      previous = members;
+    }
+    const __m128i sums = _mm_sad_epu8(starts, zero);
+    count += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
   }
+#endif
+  bool in_word = at > 0 && IsWordChar(text[at - 1]);
   for (; at < text.size(); ++at) {
-    const unsigned member = IsWordChar(text[at]) ? 1u : 0u;
-    count += static_cast<int>(member & ~previous);
-    previous = member;
+    const bool member = IsWordChar(text[at]);
+    if (member && !in_word) ++count;
+    in_word = member;
   }
   return count;
 }

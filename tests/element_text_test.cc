@@ -81,6 +81,10 @@ TEST(CountWords, RunsAcrossChunkBorders) {
   std::string alternating;
   for (int i = 0; i < 99; ++i) alternating += i % 2 == 0 ? "a" : " ";
   EXPECT_EQ(CountWords(alternating), 50);
+  // More starts than one pass of byte counters holds.
+  std::string many;
+  for (int i = 0; i < 20000; ++i) many += i % 3 == 0 ? "\xC0-" : "9 ";
+  EXPECT_EQ(CountWords(many), 20000);
 }
 
 }  // namespace
