@@ -12,13 +12,12 @@
 namespace pagefields {
 namespace {
 
-enum class LinkKind { kNone, kWeb, kMail, kInternal };
+enum class LinkKind { kWeb, kMail, kInternal };
 
 // A link value as the half-open range [begin, end) of 1-based document positions.
 struct ValueRange {
   int begin = 0;
   int end = 0;
-  bool operator==(const ValueRange&) const = default;
 };
 
 bool IsAsciiLetter(char c) {
