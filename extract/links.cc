@@ -20,6 +20,17 @@ struct ValueRange {
   int end = 0;
 };
 
+// KindOfShort relies on this: only ':' and '/' themselves match them in any letter case.
+static_assert([] {
+  for (int b = 0; b < 256; ++b) {
+    const auto byte = static_cast<char>(b);
+    if ((byte != ':' && FoldCase(byte) == ':') || (byte != '/' && FoldCase(byte) == '/')) {
+      return false;
+    }
+  }
+  return true;
+}());
+
 bool IsAsciiLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
@@ -132,16 +143,20 @@ class AnchorWalk {
     return true;
   }
 
-  // The same tests as the long way, in the same order: web before mail before internal.
+  // The same tests as the long way, in the same order: web before mail before internal. Each
+  // of "http://", "https://" and "mailto:" has its ':' at a fixed place, and ':' and '/'
+  // fold to nothing else, so only the places around each ':' are compared.
   static LinkKind KindOfShort(std::string_view value) {
     if (value.starts_with("//")) return LinkKind::kWeb;
     bool mail = false;
-    for (std::size_t at = 0; at < value.size(); ++at) {
-      const std::uint8_t folded = FoldCase(value[at]);
-      if (folded == 'H' && (FoldedAt(value, at, "HTTP://") || FoldedAt(value, at, "HTTPS://"))) {
+    for (std::size_t colon = value.find(':'); colon != std::string_view::npos;
+         colon = value.find(':', colon + 1)) {
+      const bool slashes = value.substr(colon + 1, 2) == "//";
+      if (slashes && ((colon >= 4 && FoldedAt(value, colon - 4, "HTTP")) ||
+                      (colon >= 5 && FoldedAt(value, colon - 5, "HTTPS")))) {
         return LinkKind::kWeb;
       }
-      if (folded == 'M' && !mail) mail = FoldedAt(value, at, "MAILTO:");
+      mail = mail || (colon >= 6 && FoldedAt(value, colon - 6, "MAILTO"));
     }
     return mail ? LinkKind::kMail : LinkKind::kInternal;
   }
