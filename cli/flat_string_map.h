@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -45,6 +46,13 @@ class FlatStringMap {
   }
 
   std::size_t size() const { return size_; }
+
+  // Forgets every entry and keeps the slots for the next ones.
+  void Clear() {
+    std::fill(slots_.begin(), slots_.end(), Slot{});
+    keys_.clear();
+    size_ = 0;
+  }
 
  private:
   struct Slot {

@@ -95,6 +95,7 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
     return targets.ExistsNotDir(target);
   };
   const std::string folder = FolderOfPath(path);
+  targets.StartPage(folder);
   // With a cut, string rows need to hold only the bytes the cut keeps.
   report.values = max_len > 0 ? ComputeFieldsForBuffer(*document, folder, wanted, max_len, exists)
                               : ComputeFields(*document, folder, wanted, exists);

@@ -100,6 +100,12 @@ void TargetCache::List(Folder& folder) {
   ::closedir(listing);
 }
 
+void TargetCache::StartPage(std::string_view folder) {
+  if (folder == page_folder_) return;
+  page_folder_.assign(folder);
+  from_page_folder_.Clear();
+}
+
 bool TargetCache::ExistsNotDir(const std::string& path) {
   // The query sees the path up to its first NUL.
   const std::string_view queried = std::string_view(path).substr(0, path.find('\0'));
@@ -110,7 +116,18 @@ bool TargetCache::ExistsNotDir(const std::string& path) {
   }
 
   // A name in a folder that cannot be searched cannot be found either.
-  Folder* folder = FolderOf(queried.substr(0, slash + 1));
+  const std::string_view spelling = queried.substr(0, slash + 1);
+  Folder* folder = nullptr;
+  if (!page_folder_.empty() && spelling.starts_with(page_folder_)) {
+    const std::string_view rest = spelling.substr(page_folder_.size());
+    if (Folder** known = from_page_folder_.Find(0, rest)) {
+      folder = *known;
+    } else {
+      folder = from_page_folder_.Insert(0, rest, FolderOf(spelling));
+    }
+  } else {
+    folder = FolderOf(spelling);
+  }
   if (folder == nullptr) return false;
   const std::string_view name = queried.substr(slash + 1);
   Answer* known = names_.Find(folder->id, name);

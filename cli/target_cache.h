@@ -26,6 +26,10 @@ class TargetCache {
   TargetCache(TargetCache&&) noexcept;
   TargetCache& operator=(TargetCache&&) noexcept;
 
+  // Tells that the next paths come from a page in `folder` and most start with it, so that
+  // their folders are found among the few that this page's neighbours link to.
+  void StartPage(std::string_view folder);
+
   // FileExistsNotDir(path), with the file system asked at most once per target.
   bool ExistsNotDir(const std::string& path);
 
@@ -50,6 +54,10 @@ class TargetCache {
   FlatStringMap<Answer> names_;  // the names asked or listed, grouped by their folder's number
   FlatStringMap<bool> plain_folders_;
   FlatStringMap<bool> bare_names_;  // paths with no folder part
+  // The folder of the current page, and the folders its pages link to by the rest of their
+  // spelling: a small table that stays in the processor's caches.
+  std::string page_folder_;
+  FlatStringMap<Folder*> from_page_folder_;
 };
 
 }  // namespace pagefields::cli

@@ -196,11 +196,15 @@ TEST(TargetCache, ListedFolderAnswersAsTheFileSystemDoes) {
   names.insert(names.end(), {"sub.html", "link.html", "folder-link.html", "dangling.html",
                              "gone.html", ".", "..", "P1.HTML"});
   const std::string root = site.path().string() + "/";
-  TargetCache cache;
-  for (const char* folder : {"pages/", "elsewhere/../pages/", "pages/sub.html/../"}) {
-    for (const std::string& name : names) {
-      const std::string path = root + folder + name;
-      EXPECT_EQ(cache.ExistsNotDir(path), FileExistsNotDir(path)) << path;
+  // Once as paths come, once with each batch told as the links of a page in that folder.
+  for (const bool by_page : {false, true}) {
+    TargetCache cache;
+    for (const char* folder : {"pages/", "elsewhere/../pages/", "pages/sub.html/../", "pages/"}) {
+      if (by_page) cache.StartPage(root + folder);
+      for (const std::string& name : names) {
+        const std::string path = root + folder + name;
+        EXPECT_EQ(cache.ExistsNotDir(path), FileExistsNotDir(path)) << path << " " << by_page;
+      }
     }
   }
 }
