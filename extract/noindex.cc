@@ -23,9 +23,10 @@ constexpr std::uint32_t kOpeningLength = kNoindexOpening.size();
 
 // Deques, so that the lists grow without a copy: one request holds at most one of them.
 struct Blocks {
-  std::deque<std::uint32_t> starts;       // 0-based content start of every block, in order
+  std::deque<std::uint32_t> starts;       // 0-based content start of every opening, in order
   std::deque<std::uint32_t> group_first;  // index of each group's first block
   std::deque<std::uint32_t> group_end;    // 0-based content end shared by the group's blocks
+  std::size_t in_groups = 0;              // the openings that have a closing behind them
 };
 
 struct Place {
@@ -36,26 +37,36 @@ struct Place {
   }
 };
 
-// One pass over the markers. Each opening's block ends at the first closing behind it, so
-// the openings since the last closing form a group with the next closing; openings that no
-// closing follows open no block.
-Blocks FindBlocks(std::string_view document) {
-  Blocks blocks;
-  std::size_t open = 0;  // openings since the last closing
-  ForEachNoindexMarker(document, [&](std::size_t at, bool closing) {
-    if (!closing) {
-      blocks.starts.push_back(static_cast<std::uint32_t>(at) + kOpeningLength);
-      ++open;
-    } else if (open > 0) {
-      blocks.group_first.push_back(static_cast<std::uint32_t>(blocks.starts.size() - open));
-      blocks.group_end.push_back(static_cast<std::uint32_t>(at));
-      open = 0;
-    }
-  });
-  blocks.starts.resize(blocks.starts.size() - open);
-  blocks.group_first.push_back(static_cast<std::uint32_t>(blocks.starts.size()));
-  return blocks;
-}
+// The blocks of a document, found by a walk over its markers that can stop and go on. Each
+// opening's block ends at the first closing behind it, so the openings since the last
+// closing form a group with the next closing; openings that no closing follows open no
+// block. The groups found so far are the first groups of the whole document.
+class BlockFinder {
+ public:
+  explicit BlockFinder(std::string_view document) : document_(document) {}
+
+  // Takes in the markers that start before `to`.
+  void ScanTo(std::size_t to) {
+    ForEachNoindexMarker(document_, scanned_, to, [this](std::size_t at, bool closing) {
+      if (!closing) {
+        blocks_.starts.push_back(static_cast<std::uint32_t>(at) + kOpeningLength);
+      } else if (blocks_.in_groups < blocks_.starts.size()) {
+        blocks_.group_first.push_back(static_cast<std::uint32_t>(blocks_.in_groups));
+        blocks_.group_end.push_back(static_cast<std::uint32_t>(at));
+        blocks_.in_groups = blocks_.starts.size();
+      }
+    });
+    scanned_ = std::max(scanned_, to);
+  }
+
+  bool done() const { return scanned_ >= document_.size(); }
+  const Blocks& blocks() const { return blocks_; }
+
+ private:
+  std::string_view document_;
+  Blocks blocks_;
+  std::size_t scanned_ = 0;
+};
 
 // Where kept bytes go: a string that takes at most `limit` of them, or nowhere when only
 // their number is wanted.
@@ -85,9 +96,9 @@ bool IsBlankByte(char c) {
 
 class NoindexText {
  public:
-  NoindexText(std::string_view document, std::size_t max_bytes)
+  NoindexText(std::string_view document, const Blocks& blocks, std::size_t max_bytes)
       : document_(document),
-        blocks_(FindBlocks(document)),
+        blocks_(blocks),
         wanted_bytes_(max_bytes),
         // One byte more than wanted: a CR that ends a block changes if the next block begins
         // with an LF, so the last wanted byte is final only once a byte behind it is read.
@@ -101,10 +112,20 @@ class NoindexText {
     return out_text_;
   }
 
+  // Whether the text of these first groups begins with the whole document's text, as far as
+  // it was wanted. It does when its end is a NUL, which ends the whole text there too, and
+  // when the output filled up before its last ">": the whole text has that ">" before its
+  // end as well, so all bytes up to it are read the same way.
+  bool Final() const {
+    return stop_is_nul_ || (out_.full() && (kept_from_ == kWholeText || kept_from_ >= out_.limit));
+  }
+
  private:
   std::size_t Groups() const { return blocks_.group_end.size(); }
   std::size_t First(std::size_t g) const { return blocks_.group_first[g]; }
-  std::size_t Last(std::size_t g) const { return blocks_.group_first[g + 1] - 1; }
+  std::size_t Last(std::size_t g) const {
+    return (g + 1 < Groups() ? blocks_.group_first[g + 1] : blocks_.in_groups) - 1;
+  }
   std::size_t End(std::size_t g) const { return blocks_.group_end[g]; }
   std::size_t Start(std::size_t block) const { return blocks_.starts[block]; }
 
@@ -153,7 +174,10 @@ class NoindexText {
       const bool in_begin_group = g == begin_group_;
       if (y >= (in_begin_group ? begin_.offset : Start(First(g)))) {
         const Place at{in_begin_group ? begin_.block : First(g), y};
-        if (at < stop) stop = at;
+        if (at < stop) {
+          stop = at;
+          stop_is_nul_ = true;
+        }
         break;
       }
       from = Start(First(g));
@@ -284,10 +308,10 @@ class NoindexText {
   }
 
   bool ReadBlock(std::size_t g, std::size_t b, std::size_t from, std::size_t to) {
-    if (!has_tag_end_ || tag_end_.block < b) return Read(from, to, Mode::kKeep, out_);
+    if (!has_tag_end_ || tag_end_.block < b) return ReadKept(from, to);
     if (tag_end_.block == b) {
       Read(from, tag_end_.offset + 1, Mode::kStrip, out_);
-      return Read(tag_end_.offset + 1, to, Mode::kKeep, out_);
+      return ReadKept(tag_end_.offset + 1, to);
     }
     // Wholly before the last ">": the part up to the next block's start is read, the rest is
     // the group's shared tail from that block on.
@@ -302,14 +326,21 @@ class NoindexText {
     return tail_ends_with_cr_;
   }
 
+  // Behind the last ">", where every byte is kept as it stands.
+  bool ReadKept(std::size_t from, std::size_t to) {
+    if (kept_from_ == kWholeText) kept_from_ = out_.count;
+    return Read(from, to, Mode::kKeep, out_);
+  }
+
   std::string_view document_;
-  Blocks blocks_;
+  const Blocks& blocks_;
   std::size_t wanted_bytes_;
   std::string out_text_;
   Sink out_;
   Place begin_{};
   std::size_t begin_group_ = 0;
   Place stop_{};
+  bool stop_is_nul_ = false;
   bool has_tag_end_ = false;
   Place tag_end_{};
   bool inside_ = false;  // within a tag span
@@ -319,12 +350,28 @@ class NoindexText {
   std::size_t tail_cursor_block_ = 0;
   bool tail_inside_ = false;
   bool tail_ends_with_cr_ = false;
+  std::size_t kept_from_ = kWholeText;  // the output's length when the kept bytes began
 };
+
+// The first part of the document that is tried, and how much each next try takes in.
+constexpr std::size_t kFirstPart = 1024;
+constexpr std::size_t kPartGrowth = 4;
 
 }  // namespace
 
 std::string ExtractNoindexText(std::string_view document, std::size_t max_bytes) {
-  return NoindexText(document, max_bytes).Run();
+  // When only the first bytes are wanted, they often come from the first blocks alone: the
+  // groups of a growing first part of the document are tried, each try taking in only the
+  // markers of the next part, until the answer is final or the document is all taken in.
+  BlockFinder finder(document);
+  std::size_t part = max_bytes == kWholeText ? document.size() : kFirstPart;
+  while (true) {
+    finder.ScanTo(part);
+    NoindexText text(document, finder.blocks(), max_bytes);
+    std::string result = text.Run();
+    if (finder.done() || text.Final()) return result;
+    part = part > document.size() / kPartGrowth ? document.size() : part * kPartGrowth;
+  }
 }
 
 }  // namespace pagefields

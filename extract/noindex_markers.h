@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -63,21 +64,23 @@ inline bool NoindexWordAt(const char* at) {
 }
 
 // Calls visit(position, closing) for every "<noindex>" (closing false) and "</noindex>"
-// (closing true) in `text`, in any letter case, at rising 0-based positions. The two
+// (closing true) in `text` that starts in [from, to), in any letter case, at rising 0-based
+// positions. The two
 // markers cannot overlap each other or themselves, so this is every match of each.
 // Sixteen starts are sifted at a time by the bytes without case variants and the second
 // byte: '<' at 0 and either 'n' at 1 and '>' at 8, or '/' at 1 and '>' at 9.
 template <typename Visit>
-void ForEachNoindexMarker(std::string_view text, Visit visit) {
+void ForEachNoindexMarker(std::string_view text, std::size_t from, std::size_t to, Visit visit) {
   const char* const data = text.data();
   const std::size_t size = text.size();
-  std::size_t p = 0;
+  to = std::min(to, size);
+  std::size_t p = from;
 #if defined(__SSE2__)
   const auto load = [data](std::size_t at) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
   };
   // Every candidate's marker lies inside the text, so its eight letters can be read at once.
-  for (; p + 16 + kNoindexClosing.size() - 1 <= size; p += 16) {
+  for (; p + 16 <= to && p + 16 + kNoindexClosing.size() - 1 <= size; p += 16) {
     const __m128i second = load(p + 1);
     const __m128i opening =
         _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(second, _mm_set1_epi8(0x20)), _mm_set1_epi8('n')),
@@ -94,7 +97,7 @@ void ForEachNoindexMarker(std::string_view text, Visit visit) {
     }
   }
 #endif
-  for (; p < size; ++p) {
+  for (; p < to; ++p) {
     if (data[p] != '<') continue;
     if (MarkerAt(text, p, kNoindexOpening)) {
       visit(p, false);

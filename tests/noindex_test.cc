@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "tests/model/plain_model.h"
@@ -83,6 +84,33 @@ TEST(ExtractNoindexText, NulBetweenBlocksIsPassedOver) {
   }
   EXPECT_EQ(ExtractNoindexText(documents[0]), "ab");
   EXPECT_EQ(ExtractNoindexText(documents[1]), "ab");
+}
+
+// A cut text is first computed from the groups of a growing first part of the document; on
+// long documents whose text fills the cut early, late, or never, it is the whole text's start.
+TEST(ExtractNoindexText, CutFromTheFirstGroupsIsTheWholeTextsStart) {
+  const std::string pieces[] = {"<noindex>", "</noindex>", "<b>", "<",    ">", "w",
+                                "word ",     "\r",         "\n",  "\r\n", " ", "<noindex>a"};
+  std::mt19937 random(17);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+  for (int round = 0; round < 60; ++round) {
+    std::string document;
+    const std::size_t size = 500 + static_cast<std::size_t>(round) * 150;
+    while (document.size() < size) {
+      // Mostly whole blocks, so that the joined contents stay near the document's size.
+      document += round % 3 == 0
+                      ? pieces[pick(random)]
+                      : "<noindex>" + pieces[pick(random)] + pieces[pick(random)] + "</noindex>";
+      if (round % 5 == 0 && document.size() > size / 2) document += "<x" + pieces[pick(random)];
+      if (round % 4 == 1 && document.size() > size * 3 / 4) document += "<noindex>\0</noindex>"s;
+    }
+    const std::string whole = model::ModelNoindexText(document);
+    for (const std::size_t cut : {std::size_t{1}, std::size_t{40}, std::size_t{700},
+                                  std::size_t{3000}, whole.size(), whole.size() + 1}) {
+      ASSERT_EQ(ExtractNoindexText(document, cut), whole.substr(0, cut))
+          << "round " << round << " cut " << cut;
+    }
+  }
 }
 
 TEST(ExtractNoindexText, ManyOpeningsBeforeOneClosingCostOnlyTheCut) {
