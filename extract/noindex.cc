@@ -1,9 +1,11 @@
 #include "extract/noindex.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
-#include <deque>
+#include <memory>
+#include <vector>
 
 #include "extract/noindex_markers.h"
 
@@ -21,12 +23,30 @@ namespace {
 
 constexpr std::uint32_t kOpeningLength = kNoindexOpening.size();
 
-// Deques, so that the lists grow without a copy: one request holds at most one of them.
+// A list of offsets that grows by chunks of its own, so that it never copies itself and
+// takes no more room than it holds (and one chunk).
+class OffsetList {
+ public:
+  void push_back(std::uint32_t offset) {
+    if (size_ % kChunk == 0) chunks_.push_back(std::make_unique<Chunk>());
+    (*chunks_.back())[size_ % kChunk] = offset;
+    ++size_;
+  }
+  std::uint32_t operator[](std::size_t i) const { return (*chunks_[i / kChunk])[i % kChunk]; }
+  std::size_t size() const { return size_; }
+
+ private:
+  static constexpr std::size_t kChunk = 4096;
+  using Chunk = std::array<std::uint32_t, kChunk>;
+  std::vector<std::unique_ptr<Chunk>> chunks_;
+  std::size_t size_ = 0;
+};
+
 struct Blocks {
-  std::deque<std::uint32_t> starts;       // 0-based content start of every opening, in order
-  std::deque<std::uint32_t> group_first;  // index of each group's first block
-  std::deque<std::uint32_t> group_end;    // 0-based content end shared by the group's blocks
-  std::size_t in_groups = 0;              // the openings that have a closing behind them
+  OffsetList starts;          // 0-based content start of every opening, in order
+  OffsetList group_first;     // index of each group's first block
+  OffsetList group_end;       // 0-based content end shared by the group's blocks
+  std::size_t in_groups = 0;  // the openings that have a closing behind them
 };
 
 struct Place {
