@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 #include "plugin/document.h"
@@ -113,6 +114,11 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
 FileReport InspectFile(const WalkedFile& file, FieldSet wanted, int max_len, TargetCache& targets) {
   try {
     return InspectLoaded(file, wanted, max_len, targets);
+  } catch (const std::bad_alloc&) {
+    // The page was read; a value without a cut (nested noindex blocks) outgrew the memory.
+    FileReport report;
+    report.reason = "out of memory for its values (--max-len bounds them)";
+    return report;
   } catch (const std::exception& error) {
     return Unreadable(error.what());
   } catch (...) {

@@ -115,7 +115,6 @@ bool TargetCache::ExistsNotDir(const std::string& path) {
     return bare_names_.Insert(0, queried, FileExistsNotDir(std::string(queried)));
   }
 
-  // A name in a folder that cannot be searched cannot be found either.
   const std::string_view spelling = queried.substr(0, slash + 1);
   Folder* folder = nullptr;
   if (!page_folder_.empty() && spelling.starts_with(page_folder_)) {
@@ -128,7 +127,7 @@ bool TargetCache::ExistsNotDir(const std::string& path) {
   } else {
     folder = FolderOf(spelling);
   }
-  if (folder == nullptr) return false;
+  if (folder == nullptr) return false;  // a folder that cannot be searched holds nothing found
   const std::string_view name = queried.substr(slash + 1);
   Answer* known = names_.Find(folder->id, name);
   if (known == nullptr && folder->searchable && folder->queried >= folder->list_at) {
