@@ -73,6 +73,9 @@ class BlockFinder {
       } else if (blocks_.in_groups < blocks_.starts.size()) {
         blocks_.group_first.push_back(static_cast<std::uint32_t>(blocks_.in_groups));
         blocks_.group_end.push_back(static_cast<std::uint32_t>(at));
+        for (std::size_t b = blocks_.in_groups; b < blocks_.starts.size(); ++b) {
+          joined_length_ += at - blocks_.starts[b];
+        }
         blocks_.in_groups = blocks_.starts.size();
       }
     });
@@ -81,11 +84,14 @@ class BlockFinder {
 
   bool done() const { return scanned_ >= document_.size(); }
   const Blocks& blocks() const { return blocks_; }
+  // The length of the joined contents of the groups found so far.
+  std::uint64_t joined_length() const { return joined_length_; }
 
  private:
   std::string_view document_;
   Blocks blocks_;
   std::size_t scanned_ = 0;
+  std::uint64_t joined_length_ = 0;
 };
 
 // Where kept bytes go: a string that takes at most `limit` of them, or nowhere when only
@@ -383,13 +389,17 @@ std::string ExtractNoindexText(std::string_view document, std::size_t max_bytes)
   // When only the first bytes are wanted, they often come from the first blocks alone: the
   // groups of a growing first part of the document are tried, each try taking in only the
   // markers of the next part, until the answer is final or the document is all taken in.
+  // A try is made only once the joined contents are longer than the bytes wanted, since a
+  // shorter text cannot fill them.
   BlockFinder finder(document);
   std::size_t part = max_bytes == kWholeText ? document.size() : kFirstPart;
   while (true) {
     finder.ScanTo(part);
-    NoindexText text(document, finder.blocks(), max_bytes);
-    std::string result = text.Run();
-    if (finder.done() || text.Final()) return result;
+    if (finder.done() || finder.joined_length() > max_bytes) {
+      NoindexText text(document, finder.blocks(), max_bytes);
+      std::string result = text.Run();
+      if (finder.done() || text.Final()) return result;
+    }
     part = part > document.size() / kPartGrowth ? document.size() : part * kPartGrowth;
   }
 }
