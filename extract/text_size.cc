@@ -16,7 +16,8 @@
 //   is one addition: with S the "<" bits and P every bit but the ">" ones, a carry starts
 //   at each S and runs through P, so the inside bits are (P & ~(P + S + carry in)) | S.
 // - "<p>" and "<br>" are CR LF before the strip, so they are neither "<" nor ">" and count
-//   two bytes when they stand outside a span.
+//   two bytes when they stand outside a span. Neither can overlap itself or the other, and
+//   CR LF makes neither, so every occurrence counts.
 // - The CR LF pairs of the document are removed first; here they count nothing and close
 //   nothing. A break tag that only forms once a pair is gone ("<b\r\nr>") would be missed,
 //   so when one occurs the pass starts again on a copy without the pairs.
@@ -24,6 +25,8 @@
 namespace pagefields {
 namespace {
 
+// The block masks find the letters of the break tags by the ASCII case bit alone, which holds
+// only if no other byte folds to them.
 constexpr bool FoldsLikeAsciiLetter(char lower) {
   for (int b = 0; b < 256; ++b) {
     const bool folds = FoldCase(static_cast<char>(b)) == FoldCase(lower);
