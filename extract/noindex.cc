@@ -70,12 +70,13 @@ class BlockFinder {
     ForEachNoindexMarker(document_, scanned_, to, [this](std::size_t at, bool closing) {
       if (!closing) {
         blocks_.starts.push_back(static_cast<std::uint32_t>(at) + kOpeningLength);
+        open_starts_ += at + kOpeningLength;
       } else if (blocks_.in_groups < blocks_.starts.size()) {
         blocks_.group_first.push_back(static_cast<std::uint32_t>(blocks_.in_groups));
         blocks_.group_end.push_back(static_cast<std::uint32_t>(at));
-        for (std::size_t b = blocks_.in_groups; b < blocks_.starts.size(); ++b) {
-          joined_length_ += at - blocks_.starts[b];
-        }
+        const std::size_t openings = blocks_.starts.size() - blocks_.in_groups;
+        joined_length_ += std::uint64_t{openings} * at - open_starts_;
+        open_starts_ = 0;
         blocks_.in_groups = blocks_.starts.size();
       }
     });
@@ -92,6 +93,7 @@ class BlockFinder {
   Blocks blocks_;
   std::size_t scanned_ = 0;
   std::uint64_t joined_length_ = 0;
+  std::uint64_t open_starts_ = 0;  // the sum of the content starts since the last closing
 };
 
 // Where kept bytes go: a string that takes at most `limit` of them, or nowhere when only
