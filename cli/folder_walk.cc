@@ -58,12 +58,6 @@ class Walk {
   }
 
  private:
-  // A folder entry as the listing gives it; the type is a DT_ value.
-  struct Entry {
-    std::string name;
-    unsigned char type;
-  };
-
   void Descend(const std::string& folder) {
     // The entries are gathered first so that a folder which fails half-way is reported
     // and adds nothing; the order comes from the final sort.
@@ -72,7 +66,9 @@ class Walk {
       result_.unlisted.push_back({folder, std::generic_category().message(errno)});
       return;
     }
-    std::vector<Entry> entries;
+    struct stat identity {};
+    const bool known = ::fstat(::dirfd(listing), &identity) == 0;
+    std::vector<FolderEntry> entries;
     errno = 0;
     for (const dirent* entry; (entry = ::readdir(listing)) != nullptr; errno = 0) {
       const std::string_view name = entry->d_name;
@@ -84,10 +80,11 @@ class Walk {
       result_.unlisted.push_back({folder, std::generic_category().message(failure)});
       return;
     }
-    for (const Entry& entry : entries) Visit(folder, entry);
+    for (const FolderEntry& entry : entries) Visit(folder, entry);
+    if (known) result_.listings.try_emplace({identity.st_dev, identity.st_ino}, std::move(entries));
   }
 
-  void Visit(const std::string& folder, const Entry& entry) {
+  void Visit(const std::string& folder, const FolderEntry& entry) {
     const std::string path = Joined(folder, entry.name);
     const unsigned char type = entry.type == DT_UNKNOWN ? TypeOf(path) : entry.type;
     if (type == DT_LNK) {

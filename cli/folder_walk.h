@@ -1,6 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pagefields::cli {
@@ -20,11 +24,22 @@ struct WalkedFile {
   friend bool operator==(const WalkedFile& a, const WalkedFile& b) { return a.path == b.path; }
 };
 
+// An entry of a folder as its listing gives it; the type is a DT_ value (DT_UNKNOWN where the
+// file system does not tell).
+struct FolderEntry {
+  std::string name;
+  unsigned char type;
+};
+
+// The entries of every folder the walk listed, by the folder's device and inode.
+using FolderListings = std::map<std::pair<dev_t, ino_t>, std::vector<FolderEntry>>;
+
 struct WalkResult {
   std::vector<WalkedFile> files;          // the files to consider, sorted bytewise, each once
   std::vector<std::string> missing;       // named paths that do not exist
   std::vector<WalkProblem> unlisted;      // folders whose entries could not be read
   std::vector<WalkProblem> not_followed;  // symbolic links that lead out of their tree
+  FolderListings listings;                // what the walked folders hold, "." and ".." left out
 };
 
 // True for the names a folder walk considers: ending in .htm, .html, .shtml or .xhtml in any

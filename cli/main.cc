@@ -67,7 +67,9 @@ int Run(const Options& options) {
       MakePageWriter(options.format, options.columns, code_page ? &*code_page : nullptr, stdout);
   ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, walk.files.size(), stderr);
 
-  std::vector<TargetCache> targets(static_cast<std::size_t>(options.jobs));  // one per worker
+  // One cache per worker; the folders the walk listed need not be listed again.
+  std::vector<TargetCache> targets;
+  for (int worker = 0; worker < options.jobs; ++worker) targets.emplace_back(&walk.listings);
   RunInOrder<FileReport>(
       walk.files.size(), options.jobs,
       [&](std::size_t worker, std::size_t i) {

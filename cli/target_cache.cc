@@ -22,16 +22,18 @@ constexpr std::size_t kNeverAgain = std::numeric_limits<std::size_t>::max();
 }  // namespace
 
 struct TargetCache::Folder {
-  Folder(std::uint32_t number, std::string path) : id(number), spelling(std::move(path)) {}
+  Folder(std::uint32_t number, std::string path, const struct stat& info)
+      : id(number), spelling(std::move(path)), identity(info.st_dev, info.st_ino) {}
 
-  std::uint32_t id;         // its group in names_
-  std::string spelling;     // a path, ending in '/', that names the folder
+  std::uint32_t id;      // its group in names_
+  std::string spelling;  // a path, ending in '/', that names the folder
+  std::pair<dev_t, ino_t> identity;
   std::size_t queried = 0;  // names asked of the file system
   std::size_t list_at = kQueriesBeforeListing;
   bool searchable = false;  // a query got past the folder's search permission
 };
 
-TargetCache::TargetCache() = default;
+TargetCache::TargetCache(const FolderListings* known) : known_(known) {}
 TargetCache::~TargetCache() = default;
 TargetCache::TargetCache(TargetCache&&) noexcept = default;
 TargetCache& TargetCache::operator=(TargetCache&&) noexcept = default;
@@ -69,7 +71,8 @@ TargetCache::Folder* TargetCache::FolderOf(std::string_view spelling) {
     if (::stat(resolved.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
       std::unique_ptr<Folder>& identity = folders_[{info.st_dev, info.st_ino}];
       if (!identity) {
-        identity = std::make_unique<Folder>(static_cast<std::uint32_t>(folders_.size()), resolved);
+        identity =
+            std::make_unique<Folder>(static_cast<std::uint32_t>(folders_.size()), resolved, info);
       }
       folder = identity.get();
     }
@@ -81,21 +84,33 @@ TargetCache::Folder* TargetCache::FolderOf(std::string_view spelling) {
 void TargetCache::List(Folder& folder) {
   const std::size_t most = kEntriesPerQuery * folder.queried;
   folder.list_at = kNeverAgain;
-  DIR* listing = ::opendir(folder.spelling.c_str());
-  if (listing == nullptr) return;
   std::size_t entries = 0;
-  while (const dirent* entry = ::readdir(listing)) {
+  // Adds one entry; false once the listing has given more than `most`. A folder is no file;
+  // links are resolved and unknown types told only by asking. What was asked of the file
+  // system stays: a listing only adds.
+  const auto add = [&](std::string_view name, unsigned char type) {
     if (++entries > most) {
       folder.list_at = 2 * folder.queried;
-      break;
+      return false;
     }
-    // A folder is no file; links are resolved and unknown types told only by asking. What
-    // was asked of the file system stays: a listing only adds.
-    const unsigned char type = entry->d_type;
     const Answer answer = type == DT_DIR                         ? Answer::kMissing
                           : type == DT_LNK || type == DT_UNKNOWN ? Answer::kAsk
                                                                  : Answer::kExists;
-    names_.Insert(folder.id, entry->d_name, answer);
+    names_.Insert(folder.id, name, answer);
+    return true;
+  };
+  if (known_ != nullptr) {
+    if (const auto listing = known_->find(folder.identity); listing != known_->end()) {
+      for (const FolderEntry& entry : listing->second) {
+        if (!add(entry.name, entry.type)) break;
+      }
+      return;
+    }
+  }
+  DIR* listing = ::opendir(folder.spelling.c_str());
+  if (listing == nullptr) return;
+  for (const dirent* entry; (entry = ::readdir(listing)) != nullptr;) {
+    if (!add(entry->d_name, entry->d_type)) break;
   }
   ::closedir(listing);
 }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "cli/flat_string_map.h"
+#include "cli/folder_walk.h"
 
 namespace pagefields::cli {
 
@@ -21,7 +22,9 @@ namespace pagefields::cli {
 // reads them. One worker uses one cache; caches are not shared between threads.
 class TargetCache {
  public:
-  TargetCache();
+  // `known`, when given, holds listings already read (by the folder walk) and must outlive
+  // the cache; several caches may share it.
+  explicit TargetCache(const FolderListings* known = nullptr);
   ~TargetCache();
   TargetCache(TargetCache&&) noexcept;
   TargetCache& operator=(TargetCache&&) noexcept;
@@ -44,11 +47,12 @@ class TargetCache {
   std::string WithoutClimbs(std::string_view spelling);
   // True when `path` is a folder, not a link to one, and may be searched.
   bool IsPlainFolder(const std::string& path);
-  // Adds what a listing of `folder` tells to its answers.
+  // Adds what a listing of `folder` tells to its answers: the known one, or one read now.
   void List(Folder& folder);
 
   enum class Answer : unsigned char { kExists, kMissing, kAsk };  // what is known of a name
 
+  const FolderListings* known_;
   FlatStringMap<Folder*> spellings_;  // every folder spelling met, and what it names
   std::map<std::pair<dev_t, ino_t>, std::unique_ptr<Folder>> folders_;
   FlatStringMap<Answer> names_;  // the names asked or listed, grouped by their folder's number
