@@ -26,7 +26,8 @@ int NaivePos(const std::string& needle, const std::string& haystack, int start, 
 }
 
 TEST(SearchScan, AgreesWithTheNaiveSearchAndCountAcrossChunkBoundaries) {
-  const std::string needles[] = {"<a", "href=", "HREF=", "\xB8\xE0", "a", "<noindex>", ">"};
+  const std::string needles[] = {"<a",        "href=", "HREF=", "\xB8\xE0", "a",
+                                 "<noindex>", ">",     "<h1>",  "</>"};
   const char fillers[] = {'x', '<', 'a', 'A', '\xA8'};
   for (const std::string& needle : needles) {
     for (const char filler : fillers) {

@@ -41,10 +41,10 @@ constexpr bool AtMostTwoFoldTogether() {
 static_assert(AtMostTwoFoldTogether());
 static_assert(kCasePartner['<'] == '<' && kCasePartner['a'] == 'A' && kCasePartner[0xB8] == 0xA8);
 
-// Compares needle bytes 2..n with the haystack bytes at `at`: identical bytes match at
-// once, different ones only when they fold to the same capital.
-bool RestEqualsFolded(std::string_view needle, const char* at) {
-  for (std::size_t i = 1; i < needle.size(); ++i) {
+// Compares the needle with the haystack bytes at `at`: identical bytes match at once,
+// different ones only when they fold to the same capital.
+bool EqualsFolded(std::string_view needle, const char* at) {
+  for (std::size_t i = 0; i < needle.size(); ++i) {
     if (needle[i] != at[i] && FoldCase(needle[i]) != FoldCase(at[i])) return false;
   }
   return true;
@@ -79,14 +79,19 @@ int ScanByFirstByte(std::string_view needle, std::string_view haystack, std::siz
 
 // Offers the candidates first..last (0-based) in rising order to `visit` as a start and a
 // bit set of the candidates at start + 0 … start + 15; visit returns the 0-based position to
-// stop at, or kNoCandidate to go on, and so does ScanForEnds. A candidate holds `a` or `b` at
-// its start and `y` or `z` at offset `tail` (the needle's last byte), so sixteen starts are
-// sifted at a time and markup that shares only the first byte ("<" of "<a") costs nothing.
+// stop at, or kNoCandidate to go on, and so does ScanForPair. A candidate holds `a` or `b` at
+// offset `one` and `y` or `z` at offset `two` (two of the needle's bytes, see SiftOffsets),
+// so sixteen starts are sifted at a time.
 constexpr std::size_t kNoCandidate = static_cast<std::size_t>(-1);
 
+struct Sift {
+  std::size_t one;
+  std::size_t two;
+};
+
 template <typename Visit>
-std::size_t ScanForEnds(const char* base, std::size_t first, std::size_t last, std::size_t tail,
-                        char a, char b, char y, char z, Visit visit) {
+std::size_t ScanForPair(const char* base, std::size_t first, std::size_t last, Sift sift, char a,
+                        char b, char y, char z, Visit visit) {
   std::size_t p = first;
   const std::size_t end = last + 1;
 #if defined(__SSE2__)
@@ -94,22 +99,22 @@ std::size_t ScanForEnds(const char* base, std::size_t first, std::size_t last, s
   const __m128i want_b = _mm_set1_epi8(b);
   const __m128i want_y = _mm_set1_epi8(y);
   const __m128i want_z = _mm_set1_epi8(z);
-  // The sixteen tail bytes of the last chunk end at index end - 1 + tail, inside the haystack.
+  // The last chunk's bytes at offset `two` end at index end - 1 + two, inside the haystack.
   for (; p + 16 <= end; p += 16) {
-    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p));
-    const __m128i back = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + tail));
-    const __m128i heads = _mm_or_si128(_mm_cmpeq_epi8(head, want_a), _mm_cmpeq_epi8(head, want_b));
-    const __m128i backs = _mm_or_si128(_mm_cmpeq_epi8(back, want_y), _mm_cmpeq_epi8(back, want_z));
-    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, backs)));
+    const __m128i ones = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + sift.one));
+    const __m128i twos = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + sift.two));
+    const __m128i at_one = _mm_or_si128(_mm_cmpeq_epi8(ones, want_a), _mm_cmpeq_epi8(ones, want_b));
+    const __m128i at_two = _mm_or_si128(_mm_cmpeq_epi8(twos, want_y), _mm_cmpeq_epi8(twos, want_z));
+    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(at_one, at_two)));
     if (hits == 0) continue;
     const std::size_t stop = visit(p, hits);
     if (stop != kNoCandidate) return stop;
   }
 #endif
   for (; p < end; ++p) {
-    const char head = base[p];
-    const char back = base[p + tail];
-    if ((head == a || head == b) && (back == y || back == z)) {
+    const char one = base[p + sift.one];
+    const char two = base[p + sift.two];
+    if ((one == a || one == b) && (two == y || two == z)) {
       const std::size_t stop = visit(p, 1u);
       if (stop != kNoCandidate) return stop;
     }
@@ -117,21 +122,42 @@ std::size_t ScanForEnds(const char* base, std::size_t first, std::size_t last, s
   return kNoCandidate;
 }
 
+// Markup bytes that most tags share; a needle is sifted by others where it has them, so that
+// "<h1>" is not tried at every "<" that has a ">" three bytes on.
+constexpr bool IsCommonInMarkup(char byte) {
+  return byte == '<' || byte == '>' || byte == ' ' || byte == '/' || byte == '"' || byte == '=';
+}
+
+// The two offsets a needle is sifted by: its first and last uncommon bytes, else its ends.
+// A needle of one or two bytes is sifted by all of them.
+Sift SiftOffsets(std::string_view needle) {
+  const std::size_t n = needle.size();
+  Sift sift{0, n - 1};
+  if (n <= 2) return sift;
+  std::size_t one = 0;
+  while (one < n && IsCommonInMarkup(needle[one])) ++one;
+  std::size_t two = n - 1;
+  while (two > one && IsCommonInMarkup(needle[two])) --two;
+  if (one < two) sift = {one, two};
+  return sift;
+}
+
 char CasePartner(char byte) {
   return static_cast<char>(kCasePartner[static_cast<std::uint8_t>(byte)]);
 }
 
-// Runs ScanForEnds over the candidates of `needle` from `start` on (1-based).
+// Runs ScanForPair over the candidates of `needle` from `start` on (1-based).
 template <typename Visit>
 std::size_t ScanCandidates(std::string_view needle, std::string_view haystack, int start,
                            Visit visit) {
   std::size_t first = 0;
   std::size_t last = 0;
   if (!CandidateRange(needle, haystack, start, first, last)) return kNoCandidate;
-  const char head = needle.front();
-  const char back = needle.back();
-  return ScanForEnds(haystack.data(), first, last, needle.size() - 1, head, CasePartner(head), back,
-                     CasePartner(back), visit);
+  const Sift sift = SiftOffsets(needle);
+  const char one = needle[sift.one];
+  const char two = needle[sift.two];
+  return ScanForPair(haystack.data(), first, last, sift, one, CasePartner(one), two,
+                     CasePartner(two), visit);
 }
 
 }  // namespace
@@ -155,7 +181,7 @@ int PosText(std::string_view needle, std::string_view haystack, int start) {
   const std::size_t at = ScanCandidates(needle, haystack, start, [&](std::size_t p, unsigned hits) {
     for (; hits != 0; hits &= hits - 1) {
       const std::size_t candidate = p + static_cast<std::size_t>(std::countr_zero(hits));
-      if (RestEqualsFolded(needle, base + candidate)) return candidate;
+      if (EqualsFolded(needle, base + candidate)) return candidate;
     }
     return kNoCandidate;
   });
@@ -165,7 +191,7 @@ int PosText(std::string_view needle, std::string_view haystack, int start) {
 int CountText(std::string_view needle, std::string_view haystack) {
   const char* const base = haystack.data();
   int count = 0;
-  // A needle of one or two bytes is all ends, so every candidate is a match.
+  // A needle of one or two bytes is sifted by all its bytes, so every candidate is a match.
   const bool ends_decide = needle.size() <= 2;
   ScanCandidates(needle, haystack, 1, [&](std::size_t p, unsigned hits) {
     if (ends_decide) {
@@ -174,7 +200,7 @@ int CountText(std::string_view needle, std::string_view haystack) {
     }
     for (; hits != 0; hits &= hits - 1) {
       const std::size_t candidate = p + static_cast<std::size_t>(std::countr_zero(hits));
-      if (RestEqualsFolded(needle, base + candidate)) ++count;
+      if (EqualsFolded(needle, base + candidate)) ++count;
     }
     return kNoCandidate;
   });
