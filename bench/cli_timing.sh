@@ -22,7 +22,7 @@ seconds() {
   start=$(date +%s.%N)
   "$@" > /dev/null 2>&1
   end=$(date +%s.%N)
-  awk "BEGIN { printf \"%.2f\", $end - $start }"
+  awk "BEGIN { printf \"%.3f\", $end - $start }"
 }
 
 for command in host cli1 cli2; do "$command" > /dev/null 2>&1; done
