@@ -51,25 +51,17 @@ class BlockBytes {
   // The bytes that are the ASCII letter `lower` in either case; 0x20 is the only bit in which
   // an ASCII capital differs from its small letter.
   std::uint64_t EqualLetter(char lower) const {
-    return EqualLetters(lower, lower);
-  }
-
-  // The bytes that are either of two ASCII letters, in either case.
-  std::uint64_t EqualLetters(char lower, char other_lower) const {
 #if defined(__SSE2__)
     const __m128i wanted = _mm_set1_epi8(lower);
-    const __m128i other = _mm_set1_epi8(other_lower);
     const __m128i case_bit = _mm_set1_epi8(0x20);
     const auto equal = [&](__m128i chunk) {
-      const __m128i folded = _mm_or_si128(chunk, case_bit);
-      return _mm_or_si128(_mm_cmpeq_epi8(folded, wanted), _mm_cmpeq_epi8(folded, other));
+      return _mm_cmpeq_epi8(_mm_or_si128(chunk, case_bit), wanted);
     };
     return Bits(equal(chunks_[0]), equal(chunks_[1]), equal(chunks_[2]), equal(chunks_[3]));
 #else
     std::uint64_t mask = 0;
     for (std::size_t i = 0; i < kBlockSize; ++i) {
-      const char folded = static_cast<char>(bytes_[i] | 0x20);
-      if (folded == lower || folded == other_lower) mask |= std::uint64_t{1} << i;
+      if ((bytes_[i] | 0x20) == lower) mask |= std::uint64_t{1} << i;
     }
     return mask;
 #endif

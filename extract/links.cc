@@ -20,17 +20,6 @@ struct ValueRange {
   int end = 0;
 };
 
-// KindOfShort relies on this: only ':' and '/' themselves match them in any letter case.
-static_assert([] {
-  for (int b = 0; b < 256; ++b) {
-    const auto byte = static_cast<char>(b);
-    if ((byte != ':' && FoldCase(byte) == ':') || (byte != '/' && FoldCase(byte) == '/')) {
-      return false;
-    }
-  }
-  return true;
-}());
-
 bool IsAsciiLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
@@ -71,7 +60,8 @@ class AnchorWalk {
   int HrefOf(int anchor, int tag_end) {
     // Most anchors read "<a href=": the first three places are tried before any search.
     for (int at = anchor + 1; at <= anchor + 3; ++at) {
-      if (at + 5 <= tag_end && FoldedAt(document_, static_cast<std::size_t>(at) - 1, "HREF=")) {
+      if (at + 5 <= tag_end &&
+          FoldedEqualAt(document_, static_cast<std::size_t>(at) - 1, "HREF=")) {
         return at;
       }
     }
@@ -135,28 +125,20 @@ class AnchorWalk {
   }
 
  private:
-  static bool FoldedAt(std::string_view text, std::size_t at, std::string_view capitals) {
-    if (text.size() - at < capitals.size()) return false;
-    for (std::size_t i = 0; i < capitals.size(); ++i) {
-      if (FoldCase(text[at + i]) != static_cast<std::uint8_t>(capitals[i])) return false;
-    }
-    return true;
-  }
-
   // The same tests as the long way, in the same order: web before mail before internal. Each
   // of "http://", "https://" and "mailto:" has its ':' at a fixed place, and ':' and '/'
-  // fold to nothing else, so only the places around each ':' are compared.
+  // fold only with themselves, so only the places around each ':' are compared.
   static LinkKind KindOfShort(std::string_view value) {
     if (value.starts_with("//")) return LinkKind::kWeb;
     bool mail = false;
     for (std::size_t colon = value.find(':'); colon != std::string_view::npos;
          colon = value.find(':', colon + 1)) {
       const bool slashes = value.substr(colon + 1, 2) == "//";
-      if (slashes && ((colon >= 4 && FoldedAt(value, colon - 4, "HTTP")) ||
-                      (colon >= 5 && FoldedAt(value, colon - 5, "HTTPS")))) {
+      if (slashes && ((colon >= 4 && FoldedEqualAt(value, colon - 4, "HTTP")) ||
+                      (colon >= 5 && FoldedEqualAt(value, colon - 5, "HTTPS")))) {
         return LinkKind::kWeb;
       }
-      mail = mail || (colon >= 6 && FoldedAt(value, colon - 6, "MAILTO"));
+      mail = mail || (colon >= 6 && FoldedEqualAt(value, colon - 6, "MAILTO"));
     }
     return mail ? LinkKind::kMail : LinkKind::kInternal;
   }

@@ -65,14 +65,6 @@ std::size_t FindSpaceLike(std::string_view raw, std::size_t at, bool space_like)
   return at;
 }
 
-bool FoldedEqualAt(std::string_view text, std::size_t at, std::string_view word) {
-  if (at > text.size() || text.size() - at < word.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if (FoldCase(text[at + i]) != FoldCase(word[i])) return false;
-  }
-  return true;
-}
-
 // Whether the "=" at `equals` is the one of "meta name=" + meta_name (bare or after a quote)
 // in the normalised tag: the pattern's only blank, between "meta" and "name", is a run of
 // blanks, CR and LF in the raw tag. `meta_name` holds none of those bytes.

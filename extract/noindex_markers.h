@@ -18,37 +18,10 @@ namespace pagefields {
 inline constexpr std::string_view kNoindexOpening = "<noindex>";
 inline constexpr std::string_view kNoindexClosing = "</noindex>";
 
-// Whether `marker` stands at `at` in `text`, bytes compared through UpperCaseMap.
-inline bool MarkerAt(std::string_view text, std::size_t at, std::string_view marker) {
-  if (text.size() - at < marker.size()) return false;
-  for (std::size_t i = 0; i < marker.size(); ++i) {
-    if (FoldCase(text[at + i]) != FoldCase(marker[i])) return false;
-  }
-  return true;
-}
-
-// Only 'n' and 'N' fold to 'N', and '<', '/' and '>' fold to nothing else, so a marker's
-// second byte is one of "nN/" and the sift below lets every marker through.
-static_assert([] {
-  for (int b = 0; b < 256; ++b) {
-    const auto folded = FoldCase(static_cast<char>(b));
-    if (folded == 'N' && b != 'n' && b != 'N') return false;
-    if ((folded == '<' || folded == '/' || folded == '>') && folded != b) return false;
-  }
-  return true;
-}());
-
-// A byte folds to the small ASCII letter v's capital exactly when setting its bit 5 gives v.
-static_assert([] {
-  for (int v = 'a'; v <= 'z'; ++v) {
-    for (int b = 0; b < 256; ++b) {
-      const bool folds = FoldCase(static_cast<char>(b)) == FoldCase(static_cast<char>(v));
-      if (folds != ((b | 0x20) == v)) return false;
-    }
-  }
-  return true;
-}());
-
+// Only 'n' and 'N' fold to 'N', and '<', '/' and '>' fold only with themselves (see
+// case_map.h), so a marker's second byte is one of "nN/" and the sift below lets every marker
+// through; letters are compared by their bit 5.
+//
 // Whether the eight bytes at `at` are "noindex>" in any letter case: the seven letters are
 // compared with bit 5 set, the ">" as it is.
 inline bool NoindexWordAt(const char* at) {
@@ -99,9 +72,9 @@ void ForEachNoindexMarker(std::string_view text, std::size_t from, std::size_t t
 #endif
   for (; p < to; ++p) {
     if (data[p] != '<') continue;
-    if (MarkerAt(text, p, kNoindexOpening)) {
+    if (FoldedEqualAt(text, p, kNoindexOpening)) {
       visit(p, false);
-    } else if (MarkerAt(text, p, kNoindexClosing)) {
+    } else if (FoldedEqualAt(text, p, kNoindexClosing)) {
       visit(p, true);
     }
   }

@@ -25,17 +25,6 @@
 namespace pagefields {
 namespace {
 
-// The block masks find the letters of the break tags by the ASCII case bit alone, which holds
-// only if no other byte folds to them.
-constexpr bool FoldsLikeAsciiLetter(char lower) {
-  for (int b = 0; b < 256; ++b) {
-    const bool folds = FoldCase(static_cast<char>(b)) == FoldCase(lower);
-    if (folds != ((b | 0x20) == lower)) return false;
-  }
-  return true;
-}
-static_assert(FoldsLikeAsciiLetter('p') && FoldsLikeAsciiLetter('b') && FoldsLikeAsciiLetter('r'));
-
 // Length of the "<p>" or "<br>" (any case) that starts at `at`, or 0.
 std::size_t BreakTagLength(std::string_view text, std::size_t at) {
   const auto folded = [&](std::size_t i) { return i < text.size() ? FoldCase(text[i]) : 0; };

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace pagefields {
 
@@ -32,6 +34,29 @@ static_assert(UpperCaseMap[0x98] == 0x98);
 // Folds one byte through UpperCaseMap.
 constexpr std::uint8_t FoldCase(char byte) {
   return UpperCaseMap[static_cast<std::uint8_t>(byte)];
+}
+
+// An ASCII byte folds together only with itself and, for a letter, with the letter that
+// differs from it in bit 5; no other byte folds to ASCII. Scans that look for markup bytes
+// and ASCII letters by their values alone rely on this.
+static_assert([] {
+  for (int b = 0; b < 256; ++b) {
+    const int folded = FoldCase(static_cast<char>(b));
+    const bool letter = (b | 0x20) >= 'a' && (b | 0x20) <= 'z';
+    if (b < 0x80 && folded != (letter ? (b & ~0x20) : b)) return false;
+    if (b >= 0x80 && folded < 0x80) return false;
+  }
+  return true;
+}());
+
+// Whether `word` stands at `at` in `text`, bytes compared through UpperCaseMap. False when it
+// would run past the end.
+constexpr bool FoldedEqualAt(std::string_view text, std::size_t at, std::string_view word) {
+  if (at > text.size() || text.size() - at < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (FoldCase(text[at + i]) != FoldCase(word[i])) return false;
+  }
+  return true;
 }
 
 }  // namespace pagefields
