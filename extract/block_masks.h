@@ -7,89 +7,113 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define PAGEFIELDS_HAS_AVX2_PATH 1
+#endif
 
 namespace pagefields {
 
 inline constexpr std::size_t kBlockSize = 64;
 
-// The number of set bits, without relying on a popcount instruction the target may lack.
-inline int CountBits(std::uint64_t bits) {
-  bits -= (bits >> 1) & 0x5555555555555555ULL;
-  bits = (bits & 0x3333333333333333ULL) + ((bits >> 2) & 0x3333333333333333ULL);
-  bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-  return static_cast<int>((bits * 0x0101010101010101ULL) >> 56);
-}
+// The bytes of one 64-byte block that the text size reads, as masks: bit i stands for byte i.
+struct BlockMasks {
+  std::uint64_t opens = 0;   // '<'
+  std::uint64_t closes = 0;  // '>'
+  std::uint64_t crs = 0;     // '\r'
+  std::uint64_t lfs = 0;     // '\n'
+  std::uint64_t p = 0;       // the letters of the break tags, in either case
+  std::uint64_t b = 0;
+  std::uint64_t r = 0;
+};
 
-// Sixty-four bytes of text, asked which of them hold a given byte: bit i of an answer stands
-// for byte i. A block that would run past the text is read from a zero-padded copy.
-class BlockBytes {
- public:
-  BlockBytes(const char* text, std::size_t size) {
-    if (size >= kBlockSize) {
-      Load(text);
-    } else {
-      char padded[kBlockSize] = {};
-      if (size != 0) std::memcpy(padded, text, size);
-      Load(padded);
-    }
+// The mask readers and bit counters for one instruction set. Each reads exactly 64 bytes.
+// 0x20 is the only bit in which an ASCII capital differs from its small letter, so a letter
+// is found in either case by setting that bit first.
+struct PortableBlocks {
+  static int CountBits(std::uint64_t bits) {
+    // Without relying on a popcount instruction the target may lack.
+    bits -= (bits >> 1) & 0x5555555555555555ULL;
+    bits = (bits & 0x3333333333333333ULL) + ((bits >> 2) & 0x3333333333333333ULL);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<int>((bits * 0x0101010101010101ULL) >> 56);
   }
 
-  std::uint64_t Equal(char byte) const {
 #if defined(__SSE2__)
-    const __m128i wanted = _mm_set1_epi8(byte);
-    return Bits(_mm_cmpeq_epi8(chunks_[0], wanted), _mm_cmpeq_epi8(chunks_[1], wanted),
-                _mm_cmpeq_epi8(chunks_[2], wanted), _mm_cmpeq_epi8(chunks_[3], wanted));
-#else
-    std::uint64_t mask = 0;
-    for (std::size_t i = 0; i < kBlockSize; ++i) {
-      if (bytes_[i] == byte) mask |= std::uint64_t{1} << i;
+  static BlockMasks Read(const char* block) {
+    __m128i chunks[4];
+    __m128i folded[4];
+    for (int i = 0; i < 4; ++i) {
+      chunks[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
+      folded[i] = _mm_or_si128(chunks[i], _mm_set1_epi8(0x20));
     }
-    return mask;
-#endif
-  }
-
-  // The bytes that are the ASCII letter `lower` in either case; 0x20 is the only bit in which
-  // an ASCII capital differs from its small letter.
-  std::uint64_t EqualLetter(char lower) const {
-#if defined(__SSE2__)
-    const __m128i wanted = _mm_set1_epi8(lower);
-    const __m128i case_bit = _mm_set1_epi8(0x20);
-    const auto equal = [&](__m128i chunk) {
-      return _mm_cmpeq_epi8(_mm_or_si128(chunk, case_bit), wanted);
+    const auto equal = [](const __m128i* from, char byte) {
+      const __m128i wanted = _mm_set1_epi8(byte);
+      std::uint64_t mask = 0;
+      for (int i = 0; i < 4; ++i) {
+        const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(from[i], wanted)));
+        mask |= std::uint64_t{bits} << (16 * i);
+      }
+      return mask;
     };
-    return Bits(equal(chunks_[0]), equal(chunks_[1]), equal(chunks_[2]), equal(chunks_[3]));
+    return {equal(chunks, '<'), equal(chunks, '>'), equal(chunks, '\r'), equal(chunks, '\n'),
+            equal(folded, 'p'), equal(folded, 'b'), equal(folded, 'r')};
+  }
 #else
-    std::uint64_t mask = 0;
+  static BlockMasks Read(const char* block) {
+    BlockMasks masks;
     for (std::size_t i = 0; i < kBlockSize; ++i) {
-      if ((bytes_[i] | 0x20) == lower) mask |= std::uint64_t{1} << i;
+      const std::uint64_t bit = std::uint64_t{1} << i;
+      const char byte = block[i];
+      if (byte == '<') masks.opens |= bit;
+      if (byte == '>') masks.closes |= bit;
+      if (byte == '\r') masks.crs |= bit;
+      if (byte == '\n') masks.lfs |= bit;
+      if ((byte | 0x20) == 'p') masks.p |= bit;
+      if ((byte | 0x20) == 'b') masks.b |= bit;
+      if ((byte | 0x20) == 'r') masks.r |= bit;
     }
-    return mask;
+    return masks;
+  }
 #endif
+};
+
+#if defined(PAGEFIELDS_HAS_AVX2_PATH)
+// Only called from code compiled for AVX2 and POPCNT, once the processor is known to have them.
+struct Avx2Blocks {
+  [[gnu::target("popcnt")]] static int CountBits(std::uint64_t bits) {
+    return __builtin_popcountll(bits);
+  }
+
+  [[gnu::target("avx2")]] static BlockMasks Read(const char* block) {
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32));
+    const __m256i case_bit = _mm256_set1_epi8(0x20);
+    const __m256i folded_low = _mm256_or_si256(low, case_bit);
+    const __m256i folded_high = _mm256_or_si256(high, case_bit);
+    return {Equal(low, high, '<'),
+            Equal(low, high, '>'),
+            Equal(low, high, '\r'),
+            Equal(low, high, '\n'),
+            Equal(folded_low, folded_high, 'p'),
+            Equal(folded_low, folded_high, 'b'),
+            Equal(folded_low, folded_high, 'r')};
+  }
+
+  static bool Available() {
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
   }
 
  private:
-  void Load(const char* block) {
-#if defined(__SSE2__)
-    for (int i = 0; i < 4; ++i) {
-      chunks_[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
-    }
-#else
-    std::memcpy(bytes_, block, kBlockSize);
-#endif
+  [[gnu::target("avx2")]] static std::uint64_t Equal(__m256i low, __m256i high, char byte) {
+    const __m256i wanted = _mm256_set1_epi8(byte);
+    const auto low_bits =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, wanted)));
+    const auto high_bits =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, wanted)));
+    return std::uint64_t{low_bits} | std::uint64_t{high_bits} << 32;
   }
-
-#if defined(__SSE2__)
-  static std::uint64_t Bits(__m128i a, __m128i b, __m128i c, __m128i d) {
-    const auto bits = [](__m128i chunk) {
-      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(chunk)));
-    };
-    return bits(a) | bits(b) << 16 | bits(c) << 32 | bits(d) << 48;
-  }
-
-  __m128i chunks_[4];
-#else
-  char bytes_[kBlockSize];
-#endif
 };
+#endif
 
 }  // namespace pagefields

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <string>
 
 #include "extract/block_masks.h"
@@ -34,10 +35,6 @@ std::size_t BreakTagLength(std::string_view text, std::size_t at) {
   return 0;
 }
 
-bool IsBreakTagByte(char byte) {
-  return byte == '<' || (byte | 0x20) == 'p' || (byte | 0x20) == 'b' || (byte | 0x20) == 'r';
-}
-
 bool IsPairByte(std::string_view text, std::size_t at) {
   return (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ||
          (text[at] == '\n' && at > 0 && text[at - 1] == '\r');
@@ -68,33 +65,31 @@ std::uint64_t LowBits(std::size_t count) {
   return count >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
 }
 
-// What a set of bits counts: one per kept byte, two per break tag.
-struct Weights {
-  std::uint64_t kept;    // bytes that stay in the text
-  std::uint64_t breaks;  // first bytes of break tags
-  std::uint64_t Of(std::uint64_t bits) const {
-    const std::uint64_t kept_bits = static_cast<std::uint64_t>(CountBits(bits & kept));
-    return breaks == 0 ? kept_bits
-                       : kept_bits + 2 * static_cast<std::uint64_t>(CountBits(bits & breaks));
-  }
-};
+// `bits` moved down by `shift` places (1 to 3), with the low bits of the next block's mask
+// moving into the top.
+std::uint64_t Down(std::uint64_t bits, std::uint64_t next, int shift) {
+  return (bits >> shift) | (next << (64 - shift));
+}
 
-// The bytes of a block that are the letters of the break tags, in either case.
-struct Letters {
-  std::uint64_t p;
-  std::uint64_t b;
-  std::uint64_t r;
-};
+std::size_t FirstBit(std::uint64_t bits) {
+  return static_cast<std::size_t>(std::countr_zero(bits));
+}
 
+template <typename Blocks>
 class SizeCounter {
  public:
   SizeCounter(std::string_view text, bool remove_pairs)
       : text_(text), remove_pairs_(remove_pairs) {}
 
-  // False when a break tag forms across removed pairs; the count is then not valid.
+  // False when a break tag forms across removed pairs; the count is then not valid. Each
+  // block is read once: its masks are read one block ahead, as the next block's first bytes
+  // finish the break tags and pairs that start near the end of the current one.
   bool Run() {
+    BlockMasks next = ReadAt(0);
     for (std::size_t offset = 0; offset < text_.size(); offset += kBlockSize) {
-      if (!CountBlock(offset)) return false;
+      const BlockMasks current = next;
+      next = ReadAt(offset + kBlockSize);
+      if (!CountBlock(offset, current, next)) return false;
     }
     return true;
   }
@@ -102,24 +97,46 @@ class SizeCounter {
   std::uint64_t Size() const { return counted_ + (inside_ ? tail_ : 0); }
 
  private:
-  // The CR LF pair bytes of the block, or false when removing them joins a break tag.
-  bool FindPairs(const BlockBytes& block, std::size_t offset, std::uint64_t valid,
-                 std::uint64_t tag_bytes, std::uint64_t& removed) {
-    const std::uint64_t crs = block.Equal('\r') & valid;
-    std::uint64_t pair_cr = 0;
-    if (crs != 0) {
-      const bool next_is_lf =
-          offset + kBlockSize < text_.size() && text_[offset + kBlockSize] == '\n';
-      pair_cr = crs & ((block.Equal('\n') >> 1) | (next_is_lf ? 1ULL << 63 : 0));
+  // What a set of bits counts: one per kept byte, two per break tag.
+  struct Weights {
+    std::uint64_t kept;    // bytes that stay in the text
+    std::uint64_t breaks;  // first bytes of break tags
+    std::uint64_t Of(std::uint64_t bits) const {
+      const auto kept_bits = static_cast<std::uint64_t>(Blocks::CountBits(bits & kept));
+      return breaks == 0
+                 ? kept_bits
+                 : kept_bits + 2 * static_cast<std::uint64_t>(Blocks::CountBits(bits & breaks));
     }
+  };
+
+  // The masks of the block at `offset`; none past the text, and a short last block is read
+  // from a zero-padded copy (a NUL is none of the bytes looked for).
+  BlockMasks ReadAt(std::size_t offset) const {
+    if (offset >= text_.size()) return {};
+    if (text_.size() - offset >= kBlockSize) return Blocks::Read(text_.data() + offset);
+    char padded[kBlockSize] = {};
+    std::memcpy(padded, text_.data() + offset, text_.size() - offset);
+    return Blocks::Read(padded);
+  }
+
+  // The CR LF pair bytes of the block, or false when removing them joins a break tag.
+  bool FindPairs(const BlockMasks& block, const BlockMasks& next, std::size_t offset,
+                 std::uint64_t& removed) {
+    const std::uint64_t tag_bytes = block.opens | block.p | block.b | block.r;
+    const bool after_tag_byte = previous_tag_byte_;
+    previous_tag_byte_ = (tag_bytes >> 63) != 0;
+    if (block.crs == 0 && lf_carry_ == 0) {
+      run_carry_ = 0;
+      removed = 0;
+      return true;
+    }
+    const std::uint64_t pair_cr = block.crs & Down(block.lfs, next.lfs, 1);
     const std::uint64_t pair_lf = (pair_cr << 1) | lf_carry_;
     lf_carry_ = pair_cr >> 63;
     removed = pair_cr | pair_lf;
     // A run of pairs can join a break tag only right behind one of a break tag's first bytes.
     const std::uint64_t run_starts = pair_cr & ~((pair_lf << 1) | run_carry_);
     run_carry_ = pair_lf >> 63;
-    if (run_starts == 0) return true;
-    const bool after_tag_byte = offset > 0 && IsBreakTagByte(text_[offset - 1]);
     std::uint64_t suspects = run_starts & ((tag_bytes << 1) | (after_tag_byte ? 1 : 0));
     for (; suspects != 0; suspects &= suspects - 1) {
       if (JoinsBreakTag(text_, offset + FirstBit(suspects))) return false;
@@ -127,45 +144,32 @@ class SizeCounter {
     return true;
   }
 
-  bool CountBlock(std::size_t offset) {
-    const std::size_t size = std::min(kBlockSize, text_.size() - offset);
-    const BlockBytes block(text_.data() + offset, size);
-    const std::uint64_t valid = LowBits(size);
-    const std::uint64_t opens = block.Equal('<') & valid;
-    const std::uint64_t closes = block.Equal('>') & valid;
-    const Letters letters{block.EqualLetter('p'), block.EqualLetter('b'), block.EqualLetter('r')};
-    std::uint64_t removed = 0;
-    if (remove_pairs_ &&
-        !FindPairs(block, offset, valid, opens | letters.p | letters.b | letters.r, removed)) {
-      return false;
+  bool CountBlock(std::size_t offset, const BlockMasks& block, const BlockMasks& next) {
+    const std::uint64_t valid = LowBits(text_.size() - offset);
+    // Plain text, neither a tag byte nor a pair byte nor the rest of a break tag: it counts
+    // whole, to the open span if there is one, and changes no state but the tag-byte carry.
+    if ((block.opens | block.closes | block.crs | lf_carry_ | break_spill_) == 0) {
+      previous_tag_byte_ = ((block.p | block.b | block.r) >> 63) != 0;
+      run_carry_ = 0;
+      (inside_ ? tail_ : counted_) += static_cast<std::uint64_t>(Blocks::CountBits(valid));
+      return true;
     }
+    std::uint64_t removed = 0;
+    if (remove_pairs_ && !FindPairs(block, next, offset, removed)) return false;
 
-    // Break tags: "<", p, ">" or "<", b, r, ">" at consecutive bits; the three bytes after
-    // the block finish the ones that start near its end.
-    const auto next = [&](std::size_t i) {
-      const std::size_t at = offset + kBlockSize + i;
-      return at < text_.size() ? text_[at] : '\0';
-    };
-    const auto bit_if = [](bool set, int bit) { return set ? 1ULL << bit : 0; };
-    const auto is_letter = [](char byte, char lower) { return (byte | 0x20) == lower; };
-    const std::uint64_t p_next = (letters.p >> 1) | bit_if(is_letter(next(0), 'p'), 63);
-    const std::uint64_t b_next = (letters.b >> 1) | bit_if(is_letter(next(0), 'b'), 63);
-    const std::uint64_t r_second = (letters.r >> 2) | bit_if(is_letter(next(0), 'r'), 62) |
-                                   bit_if(is_letter(next(1), 'r'), 63);
-    const std::uint64_t close_second =
-        (closes >> 2) | bit_if(next(0) == '>', 62) | bit_if(next(1) == '>', 63);
-    const std::uint64_t close_third = (closes >> 3) | bit_if(next(0) == '>', 61) |
-                                      bit_if(next(1) == '>', 62) | bit_if(next(2) == '>', 63);
-    const std::uint64_t paragraphs = opens & p_next & close_second;
-    const std::uint64_t line_breaks = opens & b_next & r_second & close_third;
+    // Break tags: "<", p, ">" or "<", b, r, ">" at consecutive bits.
+    const std::uint64_t paragraphs =
+        block.opens & Down(block.p, next.p, 1) & Down(block.closes, next.closes, 2);
+    const std::uint64_t line_breaks = block.opens & Down(block.b, next.b, 1) &
+                                      Down(block.r, next.r, 2) & Down(block.closes, next.closes, 3);
     const std::uint64_t breaks = paragraphs | line_breaks;
     const std::uint64_t break_bytes =
         break_spill_ | breaks | (breaks << 1) | (breaks << 2) | (line_breaks << 3);
     break_spill_ = (breaks >> 63) | (breaks >> 62) | (line_breaks >> 61);
 
     // The inside bits, by the addition described above; its carry out is the state after.
-    const std::uint64_t starts = opens & ~breaks;
-    const std::uint64_t ends = closes & ~break_bytes;
+    const std::uint64_t starts = block.opens & ~breaks;
+    const std::uint64_t ends = block.closes & ~break_bytes;
     const std::uint64_t propagate = ~ends;
     const std::uint64_t partial = propagate + starts;
     const std::uint64_t sum = partial + (inside_ ? 1 : 0);
@@ -189,30 +193,45 @@ class SizeCounter {
     return true;
   }
 
-  static std::size_t FirstBit(std::uint64_t bits) {
-    return static_cast<std::size_t>(std::countr_zero(bits));
-  }
-
   std::string_view text_;
   bool remove_pairs_;
-  bool inside_ = false;            // inside a span after the blocks counted so far
-  std::uint64_t counted_ = 0;      // what the bytes outside spans count
-  std::uint64_t tail_ = 0;         // what the open span counts if it never closes
-  std::uint64_t break_spill_ = 0;  // bytes of a break tag that reach into the next block
-  std::uint64_t lf_carry_ = 0;     // the next block starts with the LF of a pair
-  std::uint64_t run_carry_ = 0;    // the block ended with the LF of a pair
+  bool inside_ = false;             // inside a span after the blocks counted so far
+  std::uint64_t counted_ = 0;       // what the bytes outside spans count
+  std::uint64_t tail_ = 0;          // what the open span counts if it never closes
+  std::uint64_t break_spill_ = 0;   // bytes of a break tag that reach into the next block
+  std::uint64_t lf_carry_ = 0;      // the next block starts with the LF of a pair
+  std::uint64_t run_carry_ = 0;     // the block ended with the LF of a pair
+  bool previous_tag_byte_ = false;  // the block before ended with a break tag's first byte
 };
 
-}  // namespace
-
-std::int32_t MeasureTextSize(std::string_view document) {
-  SizeCounter in_place(document, true);
+template <typename Blocks>
+std::int32_t Measure(std::string_view document) {
+  SizeCounter<Blocks> in_place(document, true);
   if (in_place.Run()) return static_cast<std::int32_t>(in_place.Size());
   std::string copy(document);
   ReplaceInPlace(copy, "\r\n", "", false);
-  SizeCounter on_copy(copy, false);
+  SizeCounter<Blocks> on_copy(copy, false);
   on_copy.Run();
   return static_cast<std::int32_t>(on_copy.Size());
+}
+
+#if defined(PAGEFIELDS_HAS_AVX2_PATH)
+// Flattened, so that the whole count is compiled for these instructions.
+[[gnu::target("avx2,popcnt"), gnu::flatten]] std::int32_t MeasureWithAvx2(
+    std::string_view document) {
+  return Measure<Avx2Blocks>(document);
+}
+#endif
+
+}  // namespace
+
+std::int32_t MeasureTextSize(std::string_view document, BlockInstructions instructions) {
+#if defined(PAGEFIELDS_HAS_AVX2_PATH)
+  if (instructions == BlockInstructions::kWidest && Avx2Blocks::Available()) {
+    return MeasureWithAvx2(document);
+  }
+#endif
+  return Measure<PortableBlocks>(document);
 }
 
 }  // namespace pagefields
