@@ -107,16 +107,31 @@ int Request(const std::string& path, int field, char* buffer) {
   return Plugin().get_value(path.c_str(), field, 0, buffer, kMaxLen, 0);
 }
 
-// Keeps the mean wall time of every run by name.
+// Keeps the wall time of every run by name; with --benchmark_repetitions each name has
+// several, and the summary takes their median, which one disturbed run does not move.
 class Collector : public benchmark::BenchmarkReporter {
  public:
   bool ReportContext(const Context&) override { return true; }
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      seconds[run.run_name.function_name] = run.GetAdjustedRealTime() * 1e-9;  // in ns
+      if (run.run_type == Run::RT_Aggregate) continue;
+      seconds[run.run_name.function_name].push_back(run.GetAdjustedRealTime() * 1e-9);  // in ns
     }
   }
-  std::map<std::string, double> seconds;
+
+  // The median time of the runs of `name`, or 0 when it did not run.
+  double Median(const std::string& name) const {
+    const auto it = seconds.find(name);
+    if (it == seconds.end() || it->second.empty()) return 0.0;
+    std::vector<double> times = it->second;
+    const auto middle = times.begin() + static_cast<std::ptrdiff_t>(times.size() / 2);
+    std::nth_element(times.begin(), middle, times.end());
+    if (times.size() % 2 == 1) return *middle;
+    return (*middle + *std::max_element(times.begin(), middle)) / 2;
+  }
+
+ private:
+  std::map<std::string, std::vector<double>> seconds;
 };
 
 std::string RequestName(const File& f, int field) {
@@ -173,10 +188,7 @@ std::string Fixed(double value, const char* format = "%.2f") {
 }
 
 void PrintSummary(const std::vector<File>& files, const Collector& results) {
-  const auto time = [&](const std::string& name) {
-    const auto it = results.seconds.find(name);
-    return it == results.seconds.end() ? 0.0 : it->second;
-  };
+  const auto time = [&](const std::string& name) { return results.Median(name); };
   std::printf("\n### Realistic pages: request / bare read, per field (MaxLen %d)\n\n", kMaxLen);
   std::printf(
       "| Field | 100 KB request ms | ratio | 8 MiB request ms | ratio |\n|---|---|---|---|---|\n");
