@@ -101,6 +101,8 @@ struct Avx2Blocks {
   }
 
   static bool Available() {
+    // Sets up the processor facts unless a constructor did already (it may not have in a DLL).
+    __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
   }
 
