@@ -31,7 +31,7 @@ constexpr std::int64_t kMaxDocumentLength = INT_MAX;
 // Appends the bytes of `file` from `position` (where it stands) up to `size`, as
 // ReadRestOfFile describes.
 void ReadRemainder(platform::FileHandle file, std::int64_t position, std::int64_t size,
-                   std::string& document) {
+                   DocumentText& document) {
   if (position < 0 || size < 0) return;
   const std::int64_t remainder = size - position;
   if (remainder <= 0 ||
@@ -40,7 +40,7 @@ void ReadRemainder(platform::FileHandle file, std::int64_t position, std::int64_
   }
 
   const std::size_t loaded = document.size();
-  document.resize(loaded + static_cast<std::size_t>(remainder));
+  document.Grow(static_cast<std::size_t>(remainder));
   std::size_t filled = loaded;
   while (filled < document.size()) {
     const int got = platform::ReadBytes(file, document.data() + filled,
@@ -48,27 +48,27 @@ void ReadRemainder(platform::FileHandle file, std::int64_t position, std::int64_
     if (got <= 0) break;
     filled += static_cast<std::size_t>(got);
   }
-  document.resize(filled);
+  document.Shorten(filled);
 }
 
 // The first SniffLength bytes of `file` when they hold "<HTML>"; otherwise nullopt and why.
-std::optional<std::string> Sniff(platform::FileHandle file, LoadFailure& failure) {
+std::optional<DocumentText> Sniff(platform::FileHandle file, LoadFailure& failure) {
   failure = LoadFailure::kUnreadable;
   char sniff[SniffLength];
   const int sniffed = platform::ReadBytes(file, sniff, SniffLength);
   if (sniffed < 0) return std::nullopt;
   failure = LoadFailure::kNotHtml;
   if (sniffed == 0) return std::nullopt;
-  std::string document(sniff, static_cast<std::size_t>(sniffed));
-  if (PosText("<HTML>", document, 1) == 0) return std::nullopt;
-  return document;
+  const std::string_view sniffed_bytes(sniff, static_cast<std::size_t>(sniffed));
+  if (PosText("<HTML>", sniffed_bytes, 1) == 0) return std::nullopt;
+  return DocumentText(sniffed_bytes);
 }
 
 // Reads the rest through `read_rest`; a page too large to hold goes on with the sniffed bytes.
 template <typename ReadRest>
-std::optional<std::string> SniffAndRead(platform::FileHandle file, LoadFailure& failure,
-                                        ReadRest read_rest) {
-  std::optional<std::string> document = Sniff(file, failure);
+std::optional<DocumentText> SniffAndRead(platform::FileHandle file, LoadFailure& failure,
+                                         ReadRest read_rest) {
+  std::optional<DocumentText> document = Sniff(file, failure);
   if (!document) return std::nullopt;
   try {
     read_rest(*document);
@@ -80,26 +80,26 @@ std::optional<std::string> SniffAndRead(platform::FileHandle file, LoadFailure& 
 
 }  // namespace
 
-void ReadRestOfFile(platform::FileHandle file, std::string& document) {
+void ReadRestOfFile(platform::FileHandle file, DocumentText& document) {
   ReadRemainder(file, platform::CurrentPosition(file), platform::FileSize(file), document);
 }
 
-std::optional<std::string> LoadDocument(const char* path) {
+std::optional<DocumentText> LoadDocument(const char* path) {
   LoadFailure ignored;
   return LoadDocument(path, ignored);
 }
 
-std::optional<std::string> LoadDocument(const char* path, LoadFailure& failure) {
+std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure) {
   failure = LoadFailure::kUnreadable;
   OpenFile file(path);
   if (!file.is_open()) return std::nullopt;
   return SniffAndRead(file.handle(), failure,
-                      [&file](std::string& document) { ReadRestOfFile(file.handle(), document); });
+                      [&file](DocumentText& document) { ReadRestOfFile(file.handle(), document); });
 }
 
-std::optional<std::string> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
-                                            LoadFailure& failure) {
-  return SniffAndRead(file, failure, [file, size](std::string& document) {
+std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
+                                             LoadFailure& failure) {
+  return SniffAndRead(file, failure, [file, size](DocumentText& document) {
     // Nothing but the sniff has been read, so the file stands right after it.
     ReadRemainder(file, static_cast<std::int64_t>(document.size()), size, document);
   });

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/file_access.h"
+#include "plugin/document_text.h"
 
 namespace pagefields {
 
@@ -19,19 +20,19 @@ enum class LoadFailure { kUnreadable, kNotHtml };
 // its first SniffLength bytes hold no "<HTML>"; the second form also tells which. Running out
 // of memory while reading the rest leaves the text loaded so far. The file is closed before
 // this returns.
-std::optional<std::string> LoadDocument(const char* path);
-std::optional<std::string> LoadDocument(const char* path, LoadFailure& failure);
+std::optional<DocumentText> LoadDocument(const char* path);
+std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure);
 
 // LoadDocument for a file the caller has opened and not read yet, whose size it knows; the
 // caller closes it. Reads as LoadDocument does, without asking the size or the position.
-std::optional<std::string> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
-                                            LoadFailure& failure);
+std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
+                                             LoadFailure& failure);
 
 // Appends to `document` the bytes of `file` from its current position to its end, read in
 // place so the file is held in memory once. Appends nothing when nothing remains or when the
 // remainder cannot be held in a document (2 GiB or more); a failed or short read keeps what
 // arrived. Throws std::bad_alloc when memory runs out, leaving `document` as it was.
-void ReadRestOfFile(platform::FileHandle file, std::string& document);
+void ReadRestOfFile(platform::FileHandle file, DocumentText& document);
 
 // `path` up to and including its last ':', '\' or '/'; empty when it has none.
 std::string FolderOfPath(std::string_view path);

@@ -30,6 +30,15 @@ TEST(FolderOfPath, KeepsEverythingUpToTheLastSeparator) {
   for (const auto& [path, folder] : cases) EXPECT_EQ(FolderOfPath(path), folder) << path;
 }
 
+TEST(DocumentText, GrowsKeepingItsBytesAndShortens) {
+  DocumentText text("<html>");
+  std::memcpy(text.Grow(3), "abc", 3);
+  EXPECT_EQ(text.view(), "<html>abc");
+  EXPECT_EQ(text.Grow(0), text.data() + 9);
+  text.Shorten(7);
+  EXPECT_EQ(text.view(), "<html>a");
+}
+
 TEST(DecodeEntities, DecodesTheSixExactEntitiesOnly) {
   EXPECT_EQ(DecodeEntities("&laquo;a&raquo; &quot;b&quot;&nbsp;c&ndash;d&mdash;"),
             "\xAB"
