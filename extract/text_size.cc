@@ -42,7 +42,8 @@ bool IsPairByte(std::string_view text, std::size_t at) {
 
 // True when removing the CR LF pairs from `text` joins a break tag across the run of pairs
 // that starts at `run`: up to three kept bytes on each side are read as the text will be.
-bool JoinsBreakTag(std::string_view text, std::size_t run) {
+// Rare, so kept out of line: the block loop is compiled without its string work.
+[[gnu::noinline]] bool JoinsBreakTag(std::string_view text, std::size_t run) {
   std::string window;
   std::size_t before = 0;
   for (std::size_t at = run; at > 0 && before < 3;) {
