@@ -27,9 +27,10 @@ constexpr std::uint32_t kOpeningLength = kNoindexOpening.size();
 // takes no more room than it holds (and one chunk).
 class OffsetList {
  public:
+  // A nested run pushes one offset per opening marker, so the common case is a store.
   void push_back(std::uint32_t offset) {
-    if (size_ % kChunk == 0) chunks_.push_back(std::make_unique<Chunk>());
-    (*chunks_.back())[size_ % kChunk] = offset;
+    if (free_ == chunk_end_) AddChunk();
+    *free_++ = offset;
     ++size_;
   }
   std::uint32_t operator[](std::size_t i) const { return (*chunks_[i / kChunk])[i % kChunk]; }
@@ -38,7 +39,17 @@ class OffsetList {
  private:
   static constexpr std::size_t kChunk = 4096;
   using Chunk = std::array<std::uint32_t, kChunk>;
+
+  // Kept out of line, so that push_back stays small enough to inline into the marker walk.
+  [[gnu::noinline]] void AddChunk() {
+    chunks_.push_back(std::make_unique<Chunk>());
+    free_ = chunks_.back()->data();
+    chunk_end_ = free_ + kChunk;
+  }
+
   std::vector<std::unique_ptr<Chunk>> chunks_;
+  std::uint32_t* free_ = nullptr;  // the next free slot of the last chunk
+  std::uint32_t* chunk_end_ = nullptr;
   std::size_t size_ = 0;
 };
 
