@@ -11,16 +11,13 @@
 #include <emmintrin.h>
 #endif
 
-#include "text/case_map.h"
-
 namespace pagefields {
 
 inline constexpr std::string_view kNoindexOpening = "<noindex>";
 inline constexpr std::string_view kNoindexClosing = "</noindex>";
 
 // Only 'n' and 'N' fold to 'N', and '<', '/' and '>' fold only with themselves (see
-// case_map.h), so a marker's second byte is one of "nN/" and the sift below lets every marker
-// through; letters are compared by their bit 5.
+// case_map.h); letters are compared by their bit 5.
 //
 // Whether the eight bytes at `at` are "noindex>" in any letter case: the seven letters are
 // compared with bit 5 set, the ">" as it is.
@@ -38,45 +35,46 @@ inline bool NoindexWordAt(const char* at) {
 
 // Calls visit(position, closing) for every "<noindex>" (closing false) and "</noindex>"
 // (closing true) in `text` that starts in [from, to), in any letter case, at rising 0-based
-// positions. The two
-// markers cannot overlap each other or themselves, so this is every match of each.
-// Sixteen starts are sifted at a time by the bytes without case variants and the second
-// byte: '<' at 0 and either 'n' at 1 and '>' at 8, or '/' at 1 and '>' at 9.
+// positions. The two markers cannot overlap each other or themselves, so this is every match
+// of each.
+//
+// Both markers end in "noindex>", whose "x>" is rare elsewhere: the walk goes over the
+// places q of an 'x' or 'X' followed by '>', sixteen at a time, and reads the marker that
+// ends there, an opening from q - 7 or a closing from q - 8. A place holds at most one.
 template <typename Visit>
 void ForEachNoindexMarker(std::string_view text, std::size_t from, std::size_t to, Visit visit) {
   const char* const data = text.data();
   const std::size_t size = text.size();
   to = std::min(to, size);
-  std::size_t p = from;
+  if (from >= to) return;
+  const auto visit_ending_at = [&](std::size_t q) {
+    if (!NoindexWordAt(data + q - 6)) return;
+    if (data[q - 7] == '<') {
+      if (q - 7 < to) visit(q - 7, false);
+    } else if (data[q - 7] == '/' && q >= 8 + from && data[q - 8] == '<' && q - 8 < to) {
+      visit(q - 8, true);
+    }
+  };
+  // From the 'x' of an opening at `from` to past that of a closing at `to` - 1; the '>'
+  // behind each place lies inside the text.
+  std::size_t q = from + 7;
+  const std::size_t end = std::min(to + 8, size - 1);
 #if defined(__SSE2__)
   const auto load = [data](std::size_t at) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
   };
-  // Every candidate's marker lies inside the text, so its eight letters can be read at once.
-  for (; p + 16 <= to && p + 16 + kNoindexClosing.size() - 1 <= size; p += 16) {
-    const __m128i second = load(p + 1);
-    const __m128i opening =
-        _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(second, _mm_set1_epi8(0x20)), _mm_set1_epi8('n')),
-                      _mm_cmpeq_epi8(load(p + 8), _mm_set1_epi8('>')));
-    const __m128i closing = _mm_and_si128(_mm_cmpeq_epi8(second, _mm_set1_epi8('/')),
-                                          _mm_cmpeq_epi8(load(p + 9), _mm_set1_epi8('>')));
-    const __m128i candidates =
-        _mm_and_si128(_mm_cmpeq_epi8(load(p), _mm_set1_epi8('<')), _mm_or_si128(opening, closing));
-    for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(candidates)); bits != 0;
+  for (; q + 16 <= end; q += 16) {
+    const __m128i x =
+        _mm_cmpeq_epi8(_mm_or_si128(load(q), _mm_set1_epi8(0x20)), _mm_set1_epi8('x'));
+    const __m128i places = _mm_and_si128(x, _mm_cmpeq_epi8(load(q + 1), _mm_set1_epi8('>')));
+    for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(places)); bits != 0;
          bits &= bits - 1) {
-      const std::size_t at = p + static_cast<std::size_t>(std::countr_zero(bits));
-      const bool closing_marker = data[at + 1] == '/';
-      if (NoindexWordAt(data + at + (closing_marker ? 2 : 1))) visit(at, closing_marker);
+      visit_ending_at(q + static_cast<std::size_t>(std::countr_zero(bits)));
     }
   }
 #endif
-  for (; p < to; ++p) {
-    if (data[p] != '<') continue;
-    if (FoldedEqualAt(text, p, kNoindexOpening)) {
-      visit(p, false);
-    } else if (FoldedEqualAt(text, p, kNoindexClosing)) {
-      visit(p, true);
-    }
+  for (; q < end; ++q) {
+    if (data[q + 1] == '>' && (data[q] | 0x20) == 'x') visit_ending_at(q);
   }
 }
 
