@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "extract/noindex_markers.h"
 
@@ -42,7 +48,7 @@ class OffsetList {
 
   // Kept out of line, so that push_back stays small enough to inline into the marker walk.
   [[gnu::noinline]] void AddChunk() {
-    chunks_.push_back(std::make_unique<Chunk>());
+    chunks_.push_back(std::make_unique_for_overwrite<Chunk>());
     free_ = chunks_.back()->data();
     chunk_end_ = free_ + kChunk;
   }
@@ -126,6 +132,28 @@ struct Sink {
   }
 };
 
+// The first place in [from, to), from < to, of a CR, or also of a "<" when `with_lt`; `to`
+// when there is none.
+std::size_t FindCrOrLt(std::string_view text, std::size_t from, std::size_t to, bool with_lt) {
+  const char* const data = text.data();
+  if (!with_lt) {
+    const void* cr = std::memchr(data + from, '\r', to - from);
+    return cr == nullptr ? to : static_cast<std::size_t>(static_cast<const char*>(cr) - data);
+  }
+  std::size_t x = from;
+#if defined(__SSE2__)
+  for (; x + 16 <= to; x += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + x));
+    const __m128i found = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')),
+                                       _mm_cmpeq_epi8(bytes, _mm_set1_epi8('<')));
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(found));
+    if (bits != 0) return x + static_cast<std::size_t>(std::countr_zero(bits));
+  }
+#endif
+  while (x < to && data[x] != '\r' && data[x] != '<') ++x;
+  return x;
+}
+
 bool IsLeadingBlank(char c) {
   return c >= 1 && c <= 32;
 }
@@ -143,12 +171,18 @@ class NoindexText {
         // with an LF, so the last wanted byte is final only once a byte behind it is read.
         out_{&out_text_, max_bytes == kWholeText ? kWholeText : max_bytes + 1} {}
 
-  std::string Run() {
+  // `joined_length`: that of the blocks' joined contents, which the text never outgrows. A
+  // cut text is held at its final size from the start; an uncut one grows as it goes.
+  std::string Run(std::uint64_t joined_length) {
     if (!FindBegin() || !FindStop()) return {};
+    if (out_.limit != kWholeText) {
+      out_text_.reserve(
+          static_cast<std::size_t>(std::min<std::uint64_t>(out_.limit, joined_length)));
+    }
     FindLastTagEnd();
     Emit();
     if (out_text_.size() > wanted_bytes_) out_text_.resize(wanted_bytes_);
-    return out_text_;
+    return std::move(out_text_);
   }
 
   // Whether the text of these first groups begins with the whole document's text, as far as
@@ -268,10 +302,7 @@ class NoindexText {
         continue;
       }
       // The bytes up to a CR, or up to a "<" when tags go, are kept as they are.
-      std::size_t run = x;
-      while (run < to && document_[run] != '\r' && (document_[run] != '<' || mode == Mode::kKeep)) {
-        ++run;
-      }
+      const std::size_t run = FindCrOrLt(document_, x, to, mode == Mode::kStrip);
       if (run > x) {
         out.Append(document_.substr(x, run - x));
         x = run;
@@ -410,7 +441,7 @@ std::string ExtractNoindexText(std::string_view document, std::size_t max_bytes)
     finder.ScanTo(part);
     if (finder.done() || finder.joined_length() > max_bytes) {
       NoindexText text(document, finder.blocks(), max_bytes);
-      std::string result = text.Run();
+      std::string result = text.Run(finder.joined_length());
       if (finder.done() || text.Final()) return result;
     }
     part = part > document.size() / kPartGrowth ? document.size() : part * kPartGrowth;
