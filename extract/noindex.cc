@@ -425,7 +425,7 @@ class NoindexText {
 
 // The first part of the document that is tried, and how much each next try takes in.
 constexpr std::size_t kFirstPart = 1024;
-constexpr std::size_t kPartGrowth = 4;
+constexpr std::size_t kPartGrowth = 2;
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -16,6 +17,15 @@ std::string DecodeEntities(std::string_view text);
 // 7 * decoded bytes ends within 6 bytes more, and those bytes decode to `decoded` or more.
 constexpr std::size_t RawBytesForDecoded(std::size_t decoded) {
   return decoded * 7 + 6;
+}
+
+// How many leading bytes of DecodeEntities(raw) every text that begins with `raw` shares:
+// an entity that starts before the last 6 bytes ends inside `raw`, so the bytes before those
+// decode alike, and each entity among them, starting with '&', takes 6 bytes away at most.
+inline std::size_t SettledDecodedBytes(std::string_view raw) {
+  const std::size_t settled = raw.size() < 6 ? 0 : raw.size() - 6;
+  const auto amps = static_cast<std::size_t>(std::count(raw.begin(), raw.begin() + settled, '&'));
+  return settled > 6 * amps ? settled - 6 * amps : 0;
 }
 
 }  // namespace pagefields
