@@ -4,6 +4,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "plugin/copy_to_buffer.h"
@@ -108,6 +109,46 @@ TEST(DeliveredText, DecodesThenStopsAtNulThenCuts) {
   EXPECT_EQ(DeliveredText("A&nbsp;B", 3), "A ");
   EXPECT_EQ(DeliveredText("ab\0cd"s, 0), "ab");
   EXPECT_EQ(DeliveredText("&mdash;&mdash;", 2), "\x97");
+}
+
+// Every text that begins with the raw bytes decodes to the same first settled bytes.
+TEST(SettledDecodedBytes, CountsTheBytesNoLaterByteChanges) {
+  EXPECT_EQ(SettledDecodedBytes(""), 0u);
+  EXPECT_EQ(SettledDecodedBytes("abcdef"), 0u);
+  EXPECT_EQ(SettledDecodedBytes("abcdefgh"), 2u);
+  EXPECT_EQ(SettledDecodedBytes("&mdash;&mdash;"), 0u);
+  const std::string raw = "a&nbsp;b&mdash;c&amp;&laquo;d&";
+  for (std::size_t size = 0; size <= raw.size(); ++size) {
+    const std::string prefix = raw.substr(0, size);
+    const std::size_t settled = SettledDecodedBytes(prefix);
+    for (const std::string_view tail : {"", "mdash;", "nbsp;x", "&quot;"}) {
+      EXPECT_EQ(DecodeEntities(prefix + std::string(tail)).substr(0, settled),
+                DecodeEntities(raw + std::string(tail)).substr(0, settled))
+          << size;
+    }
+  }
+}
+
+// The Noindex row for a buffer is cut before decoding, first at a short cut and, when that
+// does not settle the shown bytes, at the long one; either way the buffer shows what the
+// whole text delivers.
+TEST(DeliverField, NoindexShowsTheWholeTextsStartHoweverDenseItsEntities) {
+  constexpr int kNoindexRow = 17;
+  const std::string contents[] = {"plain words ", "a&mdash;b ", "&nbsp;", "&amp;x&quot;",
+                                  "&mdash;&mdash;&nbsp"};
+  for (const std::string& content : contents) {
+    std::string document = "<html>";
+    for (int i = 0; i < 400; ++i) document += "<noindex><b>" + content + "</b></noindex>";
+    const FieldSet wanted{1u << kNoindexRow};
+    const std::string whole = ComputeFields(document, "", wanted)[kNoindexRow].text;
+    for (const int max_len : {1, 2, 10, 100, 1024}) {
+      const FieldValues values = ComputeFieldsForBuffer(document, "", wanted, max_len);
+      std::string buffer(static_cast<std::size_t>(max_len), '\x7F');
+      DeliverField(kNoindexRow, values[kNoindexRow], buffer.data(), max_len);
+      EXPECT_EQ(std::string(buffer.c_str()), DeliveredText(whole, max_len))
+          << content << " max_len " << max_len;
+    }
+  }
 }
 
 }  // namespace
