@@ -259,18 +259,22 @@ class AnchorWalk {
   }
 
   // The value without its fragment and query: up to the first '#' or '?'.
+  // The probe's searches go by ForwardSearch, which searches a short range by itself: a
+  // probe that stops at the first missing target never searches to the end of the text for
+  // a byte that is rare there.
   ValueRange LocalPart(ValueRange value) {
     ValueRange local = value;
-    for (const char* at :
-         {hashes_.Within(value.begin, value.end), questions_.Within(value.begin, value.end)}) {
-      local.end = std::min(local.end, at);
+    for (ForwardSearch* cut : {&hashes_, &questions_}) {
+      const int at = cut->Within(Position(value.begin), Position(value.end));
+      if (at != 0) local.end = std::min(local.end, document_.data() + at - 1);
     }
     return local;
   }
 
   // Bytes of the value that a NUL-terminated path query sees.
   int QueriedLength(ValueRange value) {
-    return static_cast<int>(nuls_.Within(value.begin, value.end) - value.begin);
+    const int nul = nuls_.Within(Position(value.begin), Position(value.end));
+    return nul != 0 ? nul - Position(value.begin) : static_cast<int>(value.end - value.begin);
   }
 
   // The anchors that start after `after` and before `before`.
@@ -317,9 +321,9 @@ class AnchorWalk {
   NextByte<'"'> double_quotes_{end_};
   NextByte<'\''> single_quotes_{end_};
   NextByte<' '> blanks_{end_};
-  NextByte<'#'> hashes_{end_};
-  NextByte<'?'> questions_{end_};
-  NextByte<'\0'> nuls_{end_};
+  ForwardSearch hashes_{"#", document_, PosStr};
+  ForwardSearch questions_{"?", document_, PosStr};
+  ForwardSearch nuls_{std::string_view("\0", 1), document_, PosStr};
   ForwardSearch hrefs_{"href=", document_, PosText};
   ForwardSearch http_{"http://", document_, PosText};
   ForwardSearch https_{"https://", document_, PosText};
