@@ -258,10 +258,10 @@ class AnchorWalk {
     return LinkKind::kInternal;
   }
 
-  // The value without its fragment and query: up to the first '#' or '?'.
-  // The probe's searches go by ForwardSearch, which searches a short range by itself: a
-  // probe that stops at the first missing target never searches to the end of the text for
-  // a byte that is rare there.
+  // The value without its fragment and query: up to the first '#' or '?'. This and
+  // QueriedLength go by ForwardSearch, which searches a short range by itself, so a probe
+  // that stops at the first missing target never reads to the end of the text for a byte
+  // that is rare there.
   ValueRange LocalPart(ValueRange value) {
     ValueRange local = value;
     for (ForwardSearch* cut : {&hashes_, &questions_}) {
