@@ -214,6 +214,7 @@ void PrintSummary(const std::vector<File>& files, const Collector& results) {
     const File& eight = files[i + 3];
     double worst_ratio = 0;
     int worst_ratio_field = 0;
+    std::string worst_ratio_size;
     double worst_growth = 0;
     int worst_growth_field = 0;
     double worst_one = 0;
@@ -224,6 +225,7 @@ void PrintSummary(const std::vector<File>& files, const Collector& results) {
         if (ratio > worst_ratio) {
           worst_ratio = ratio;
           worst_ratio_field = field;
+          worst_ratio_size = files[k].input.size_label;
         }
       }
       const double growth = time(RequestName(eight, field)) / time(RequestName(one, field));
@@ -259,10 +261,11 @@ void PrintSummary(const std::vector<File>& files, const Collector& results) {
         capped ? "> " + std::to_string(kModelCapSeconds) + " s (cap), " +
                      std::string(FieldTable[model_field].name)
                : Ms(model_worst) + " ms, " + std::string(FieldTable[model_field].name);
-    std::printf("| %s | %s | %s | %s | %s | %s (%s) | %s (%s) | %s |  %s |\n",
+    std::printf("| %s | %s | %s | %s | %s | %s (%s, %s) | %s (%s) | %s |  %s |\n",
                 one.input.family.c_str(), Ms(time(BareName(one))).c_str(), Ms(worst_one).c_str(),
                 Ms(time(BareName(eight))).c_str(), Ms(worst_eight).c_str(),
                 Fixed(worst_ratio).c_str(), std::string(FieldTable[worst_ratio_field].name).c_str(),
+                worst_ratio_size.c_str(),
                 Fixed(worst_growth).c_str(),
                 std::string(FieldTable[worst_growth_field].name).c_str(),
                 Fixed(static_cast<double>(worst_heap) / limit).c_str(), model_text.c_str());
