@@ -24,7 +24,9 @@ constexpr std::size_t RawBytesForDecoded(std::size_t decoded) {
 // decode alike, and each entity among them, starting with '&', takes 6 bytes away at most.
 inline std::size_t SettledDecodedBytes(std::string_view raw) {
   const std::size_t settled = raw.size() < 6 ? 0 : raw.size() - 6;
-  const auto amps = static_cast<std::size_t>(std::count(raw.begin(), raw.begin() + settled, '&'));
+  // Texts hold few '&', so they are found by jumps rather than counted byte by byte.
+  std::size_t amps = 0;
+  for (std::size_t at = raw.find('&'); at < settled; at = raw.find('&', at + 1)) ++amps;
   return settled > 6 * amps ? settled - 6 * amps : 0;
 }
 
