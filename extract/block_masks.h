@@ -7,10 +7,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#define PAGEFIELDS_HAS_AVX2_PATH 1
-#endif
+
+#include "extract/avx2_check.h"
 
 namespace pagefields {
 
@@ -100,11 +98,7 @@ struct Avx2Blocks {
             Equal(folded_low, folded_high, 'r')};
   }
 
-  static bool Available() {
-    // Sets up the processor facts unless a constructor did already (it may not have in a DLL).
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-  }
+  static bool Available() { return HasAvx2AndPopcnt(); }
 
  private:
   [[gnu::target("avx2")]] static std::uint64_t Equal(__m256i low, __m256i high, char byte) {

@@ -6,6 +6,10 @@
 
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "extract/noindex_markers.h"
 
 #include "tests/model/plain_model.h"
 
@@ -66,6 +70,48 @@ TEST(ExtractNoindexText, MarkersAtEveryPlace) {
       EXPECT_EQ(ExtractNoindexText(document), model::ModelNoindexText(document)) << document;
       const std::string trailing = "<noindex>z</noindex>" + std::string(pad, 'x') + body;
       EXPECT_EQ(ExtractNoindexText(trailing), model::ModelNoindexText(trailing)) << trailing;
+    }
+  }
+}
+
+// The marker walk on each instruction set this build has finds the markers that a byte-by-byte
+// search finds, wherever they stand relative to the 64-byte windows and to the range's ends.
+TEST(ForEachNoindexMarker, FindsEveryMarkerOnEachInstructionSet) {
+  using Found = std::vector<std::pair<std::size_t, bool>>;
+  const auto walk = [](auto places, std::string_view text, std::size_t from, std::size_t to) {
+    Found found;
+    auto visit = [&found](std::size_t at, bool closing) { found.emplace_back(at, closing); };
+    ForEachNoindexMarkerBy<decltype(places)>(text, from, to, visit);
+    return found;
+  };
+  const auto plain = [](std::string_view text, std::size_t from, std::size_t to) {
+    Found found;
+    for (std::size_t at = from; at < std::min(to, text.size()); ++at) {
+      for (const bool closing : {false, true}) {
+        const std::string_view marker = closing ? kNoindexClosing : kNoindexOpening;
+        std::string lower(text.substr(at, marker.size()));
+        for (char& c : lower) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        if (lower == marker) found.emplace_back(at, closing);
+      }
+    }
+    return found;
+  };
+  for (std::size_t pad = 0; pad < 140; pad += 3) {
+    const std::string text = std::string(pad, 'x') + "<NoIndex></noindex>x>" +
+                             std::string(pad % 70, '>') + "</noindeX><noindex>";
+    for (const auto& [from, to] : {std::pair<std::size_t, std::size_t>{0, text.size()},
+                                   {pad / 2, pad + 12},
+                                   {pad + 1, text.size() - 3}}) {
+      const Found expected = plain(text, from, to);
+      EXPECT_EQ(walk(NoPlaceBlocks{}, text, from, to), expected) << pad;
+#if defined(__SSE2__)
+      EXPECT_EQ(walk(PortablePlaces{}, text, from, to), expected) << pad;
+#endif
+#if defined(PAGEFIELDS_HAS_AVX2_PATH)
+      if (HasAvx2AndPopcnt()) {
+        EXPECT_EQ(walk(Avx2Places{}, text, from, to), expected) << pad;
+      }
+#endif
     }
   }
 }
