@@ -39,21 +39,6 @@ bool HasUrlScheme(std::string_view value) {
                      IsSchemeByte);
 }
 
-// The first kByte in [at, end), or end.
-template <char kByte>
-inline const char* FindByte(const char* at, const char* end) {
-#if defined(__SSE2__)
-  for (; end - at >= 16; at += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const auto hits =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(kByte))));
-    if (hits != 0) return at + std::countr_zero(hits);
-  }
-#endif
-  while (at < end && *at != kByte) ++at;
-  return at;
-}
-
 // The first kByte in [at, end), or end. Reads 16 bytes at a time while they stay below
 // `limit` (at least end), so a short range inside a longer text still goes by blocks.
 template <char kByte>
@@ -158,7 +143,8 @@ bool IsHrefAt(const char* at) {
 
 // The next kByte at or after a position that never decreases from one question to the
 // next. The last answer stays right for every later start up to it, so the walk as a whole
-// reads the text once for this byte.
+// reads the text once for this byte; and the other kByte places of the block that answer
+// came from are kept as bits, so a next answer close behind it costs no second read.
 template <char kByte>
 class NextByte {
  public:
@@ -166,16 +152,50 @@ class NextByte {
 
   // The first kByte at or after `at`, or the end of the text.
   const char* From(const char* at) {
-    if (found_ == nullptr || found_ < at) found_ = FindByte<kByte>(at, end_);
-    return found_;
+    if (found_ != nullptr) {
+      if (at <= found_) return found_;
+      // Past the last answer: the rest of its block first.
+      if (at < covered_) {
+        const auto skipped = static_cast<unsigned>(at - block_);
+        const unsigned later = bits_ >> skipped << skipped;
+        if (later != 0) return found_ = block_ + std::countr_zero(later);
+        at = covered_;
+      }
+    }
+    return found_ = Read(at);
   }
 
   // The first kByte in [begin, end), or end.
   const char* Within(const char* begin, const char* end) { return std::min(From(begin), end); }
 
  private:
+  const char* Read(const char* at) {
+#if defined(__SSE2__)
+    for (; end_ - at >= 16; at += 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      const auto hits =
+          static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(kByte))));
+      if (hits != 0) return Keep(at, 16, hits);
+    }
+#endif
+    for (; at < end_; ++at) {
+      if (*at == kByte) return Keep(at, 1, 1);
+    }
+    return end_;
+  }
+
+  const char* Keep(const char* block, int bytes, unsigned bits) {
+    block_ = block;
+    covered_ = block + bytes;
+    bits_ = bits;
+    return block + std::countr_zero(bits);
+  }
+
   const char* end_;
-  const char* found_ = nullptr;
+  const char* found_ = nullptr;    // the last answer; none before the first question
+  const char* block_ = nullptr;    // bit i of bits_ is set when kByte stands at block_ + i,
+  const char* covered_ = nullptr;  // for the bytes before covered_
+  unsigned bits_ = 0;
 };
 
 // A link value as the range [begin, end) of document bytes.
@@ -288,6 +308,12 @@ class AnchorWalk {
   }
 
  private:
+  // Two bytes compared as they stand: starts_with() costs more than the rest of a short
+  // value's reading.
+  static bool StartsWithSlashes(ValueRange value) {
+    return value.end - value.begin >= 2 && value.begin[0] == '/' && value.begin[1] == '/';
+  }
+
   // 1-based position in the document, as ForwardSearch counts.
   int Position(const char* at) const { return static_cast<int>(at - document_.data()) + 1; }
 
@@ -296,7 +322,7 @@ class AnchorWalk {
   // fold only with themselves, so only the places around each ':' are compared.
   LinkKind KindOfShort(ValueRange range) {
     const std::string_view value = range.Text();
-    if (value.starts_with("//")) return LinkKind::kWeb;
+    if (StartsWithSlashes(range)) return LinkKind::kWeb;
     // "http://", "https://" and "mailto:" all need seven bytes.
     if (value.size() < 7) return LinkKind::kInternal;
     bool mail = false;
