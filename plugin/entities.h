@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,10 @@ std::string DecodeEntities(std::string_view text);
 // How many leading raw bytes fix the first `decoded` bytes of DecodeEntities' result: an
 // entity is at most 7 bytes and becomes one, so an entity that starts among the first
 // 7 * decoded bytes ends within 6 bytes more, and those bytes decode to `decoded` or more.
+// A count past what size_t holds (a large MaxLen on a 32-bit build) means every byte.
 constexpr std::size_t RawBytesForDecoded(std::size_t decoded) {
-  return decoded * 7 + 6;
+  constexpr std::size_t kMost = std::numeric_limits<std::size_t>::max();
+  return decoded > (kMost - 6) / 7 ? kMost : decoded * 7 + 6;
 }
 
 // How many leading bytes of DecodeEntities(raw) every text that begins with `raw` shares:

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 #include <string_view>
@@ -109,6 +110,17 @@ TEST(DeliveredText, DecodesThenStopsAtNulThenCuts) {
   EXPECT_EQ(DeliveredText("A&nbsp;B", 3), "A ");
   EXPECT_EQ(DeliveredText("ab\0cd"s, 0), "ab");
   EXPECT_EQ(DeliveredText("&mdash;&mdash;", 2), "\x97");
+}
+
+// A host buffer larger than a seventh of the address space asks for every raw byte; on a
+// 32-bit build the product would otherwise wrap to a short cut.
+TEST(RawBytesForDecoded, SaturatesInsteadOfWrapping) {
+  constexpr std::size_t kMost = std::numeric_limits<std::size_t>::max();
+  constexpr std::size_t kLargestExact = (kMost - 6) / 7;
+  EXPECT_EQ(RawBytesForDecoded(1023), 7167u);
+  EXPECT_EQ(RawBytesForDecoded(kLargestExact), kLargestExact * 7 + 6);
+  EXPECT_EQ(RawBytesForDecoded(kLargestExact + 1), kMost);
+  EXPECT_EQ(RawBytesForDecoded(kMost), kMost);
 }
 
 // Every text that begins with the raw bytes decodes to the same first settled bytes.
