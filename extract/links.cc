@@ -83,22 +83,44 @@ unsigned AnchorBits(const char* at) {
 }
 #endif
 
+// The places one search found in the last block it read, as bits: bit i stands for
+// block + i, for the places before `covered`. A later question inside that block is
+// answered from the bits instead of a second read.
+struct KeptBlock {
+  const char* block = nullptr;
+  const char* covered = nullptr;
+  unsigned bits = 0;
+
+  // Keeps `found` for the `places` places from `at`, and gives the first of them.
+  const char* Keep(const char* at, int places, unsigned found) {
+    block = at;
+    covered = at + places;
+    bits = found;
+    return at + std::countr_zero(found);
+  }
+
+  // The first kept place at or after `at`, which lies in [block, covered); nullptr if none.
+  const char* After(const char* at) const {
+    const auto skipped = static_cast<unsigned>(at - block);
+    const unsigned later = bits >> skipped << skipped;
+    return later != 0 ? block + std::countr_zero(later) : nullptr;
+  }
+};
+
 // The anchors ("<a" in any letter case) of a text, asked for from starts that only move
 // right. The anchors of the last block read are kept as bits, so an anchor close behind the
 // one before costs a few bit operations instead of another read: the walk's next question
 // waits on this answer, so its delay counts more than its instructions.
 class AnchorScan {
  public:
-  AnchorScan(const char* begin, const char* end) : block_(begin), covered_(begin), end_(end) {}
+  AnchorScan(const char* begin, const char* end) : kept_{begin, begin}, end_(end) {}
 
   // The first anchor at or after `from`, or the end of the text; `from` is past the last
   // answer, or the text's beginning at first.
   const char* Next(const char* from) {
-    if (from < covered_) {
-      const auto skipped = static_cast<unsigned>(from - block_);
-      const unsigned later = bits_ >> skipped << skipped;
-      if (later != 0) return block_ + std::countr_zero(later);
-      from = covered_;
+    if (from < kept_.covered) {
+      if (const char* anchor = kept_.After(from)) return anchor;
+      from = kept_.covered;
     }
     return Read(from);
   }
@@ -109,25 +131,16 @@ class AnchorScan {
     // Sixteen starts at a time; the last start's second byte is read too.
     for (; end_ - at >= 17; at += 16) {
       const unsigned hits = AnchorBits(at);
-      if (hits != 0) return Keep(at, 16, hits);
+      if (hits != 0) return kept_.Keep(at, 16, hits);
     }
 #endif
     for (; end_ - at >= 2; ++at) {
-      if (at[0] == '<' && FoldsToLetter(at[1], 'a')) return Keep(at, 1, 1);
+      if (at[0] == '<' && FoldsToLetter(at[1], 'a')) return kept_.Keep(at, 1, 1);
     }
     return end_;
   }
 
-  const char* Keep(const char* block, int starts, unsigned bits) {
-    block_ = block;
-    covered_ = block + starts;
-    bits_ = bits;
-    return block + std::countr_zero(bits);
-  }
-
-  const char* block_;    // bit i of bits_ is set when an anchor starts at block_ + i,
-  const char* covered_;  // for the starts before covered_
-  unsigned bits_ = 0;
+  KeptBlock kept_;  // the anchor starts of the last block read
   const char* end_;
 };
 
@@ -155,11 +168,9 @@ class NextByte {
     if (found_ != nullptr) {
       if (at <= found_) return found_;
       // Past the last answer: the rest of its block first.
-      if (at < covered_) {
-        const auto skipped = static_cast<unsigned>(at - block_);
-        const unsigned later = bits_ >> skipped << skipped;
-        if (later != 0) return found_ = block_ + std::countr_zero(later);
-        at = covered_;
+      if (at < kept_.covered) {
+        if (const char* later = kept_.After(at)) return found_ = later;
+        at = kept_.covered;
       }
     }
     return found_ = Read(at);
@@ -175,27 +186,18 @@ class NextByte {
       const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
       const auto hits =
           static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(kByte))));
-      if (hits != 0) return Keep(at, 16, hits);
+      if (hits != 0) return kept_.Keep(at, 16, hits);
     }
 #endif
     for (; at < end_; ++at) {
-      if (*at == kByte) return Keep(at, 1, 1);
+      if (*at == kByte) return kept_.Keep(at, 1, 1);
     }
     return end_;
   }
 
-  const char* Keep(const char* block, int bytes, unsigned bits) {
-    block_ = block;
-    covered_ = block + bytes;
-    bits_ = bits;
-    return block + std::countr_zero(bits);
-  }
-
   const char* end_;
-  const char* found_ = nullptr;    // the last answer; none before the first question
-  const char* block_ = nullptr;    // bit i of bits_ is set when kByte stands at block_ + i,
-  const char* covered_ = nullptr;  // for the bytes before covered_
-  unsigned bits_ = 0;
+  const char* found_ = nullptr;  // the last answer; none before the first question
+  KeptBlock kept_;               // the kByte places of the block the last answer came from
 };
 
 // A link value as the range [begin, end) of document bytes.
