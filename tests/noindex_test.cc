@@ -4,13 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "extract/noindex_markers.h"
-
 #include "tests/model/plain_model.h"
 
 namespace pagefields {
