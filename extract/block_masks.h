@@ -98,8 +98,6 @@ struct Avx2Blocks {
             Equal(folded_low, folded_high, 'r')};
   }
 
-  static bool Available() { return HasAvx2AndPopcnt(); }
-
  private:
   [[gnu::target("avx2")]] static std::uint64_t Equal(__m256i low, __m256i high, char byte) {
     const __m256i wanted = _mm256_set1_epi8(byte);

@@ -228,7 +228,7 @@ std::int32_t Measure(std::string_view document) {
 
 std::int32_t MeasureTextSize(std::string_view document, BlockInstructions instructions) {
 #if defined(PAGEFIELDS_HAS_AVX2_PATH)
-  if (instructions == BlockInstructions::kWidest && Avx2Blocks::Available()) {
+  if (instructions == BlockInstructions::kWidest && HasAvx2AndPopcnt()) {
     return MeasureWithAvx2(document);
   }
 #endif
