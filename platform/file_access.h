@@ -21,8 +21,7 @@ FileHandle OpenForReading(const char* path);
 // of the file), or -1 when the read fails.
 int ReadBytes(FileHandle file, char* buffer, int count);
 
-// The current position and the size of the open file, or -1 when they cannot be told.
-std::int64_t CurrentPosition(FileHandle file);
+// The size of the open file, or -1 when it cannot be told.
 std::int64_t FileSize(FileHandle file);
 
 void CloseFile(FileHandle file);

@@ -27,11 +27,6 @@ int ReadBytes(FileHandle file, char* buffer, int count) {
   return got < 0 ? -1 : static_cast<int>(got);
 }
 
-std::int64_t CurrentPosition(FileHandle file) {
-  const off_t position = ::lseek(static_cast<int>(file), 0, SEEK_CUR);
-  return position < 0 ? -1 : static_cast<std::int64_t>(position);
-}
-
 std::int64_t FileSize(FileHandle file) {
   struct stat info {};
   if (::fstat(static_cast<int>(file), &info) != 0) return -1;

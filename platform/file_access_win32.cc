@@ -27,16 +27,8 @@ int ReadBytes(FileHandle file, char* buffer, int count) {
   return static_cast<int>(got);
 }
 
-// Both queries take the high 32 bits too, so a file of 4 GiB or more is told as such and
-// not mistaken for a small one.
-std::int64_t CurrentPosition(FileHandle file) {
-  LONG high = 0;
-  ::SetLastError(NO_ERROR);
-  const DWORD low = ::SetFilePointer(AsHandle(file), 0, &high, FILE_CURRENT);
-  if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) return -1;
-  return (static_cast<std::int64_t>(high) << 32) | low;
-}
-
+// The query takes the high 32 bits too, so a file of 4 GiB or more is told as such and not
+// mistaken for a small one.
 std::int64_t FileSize(FileHandle file) {
   DWORD high = 0;
   ::SetLastError(NO_ERROR);

@@ -28,8 +28,10 @@ class OpenFile {
 // Positions are signed 32-bit, so a document holds at most INT_MAX bytes in all.
 constexpr std::int64_t kMaxDocumentLength = INT_MAX;
 
-// Appends the bytes of `file` from `position` (where it stands) up to `size`, as
-// ReadRestOfFile describes.
+// Appends the bytes of `file` from `position` (where it stands) up to `size`. Appends nothing
+// when nothing remains or when the remainder cannot be held in a document (2 GiB or more); a
+// failed or short read keeps what arrived. Throws std::bad_alloc when memory runs out,
+// leaving `document` as it was.
 void ReadRemainder(platform::FileHandle file, std::int64_t position, std::int64_t size,
                    DocumentText& document) {
   if (position < 0 || size < 0) return;
@@ -80,10 +82,6 @@ std::optional<DocumentText> SniffAndRead(platform::FileHandle file, LoadFailure&
 
 }  // namespace
 
-void ReadRestOfFile(platform::FileHandle file, DocumentText& document) {
-  ReadRemainder(file, platform::CurrentPosition(file), platform::FileSize(file), document);
-}
-
 std::optional<DocumentText> LoadDocument(const char* path) {
   LoadFailure ignored;
   return LoadDocument(path, ignored);
@@ -93,8 +91,12 @@ std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure)
   failure = LoadFailure::kUnreadable;
   OpenFile file(path);
   if (!file.is_open()) return std::nullopt;
-  return SniffAndRead(file.handle(), failure,
-                      [&file](DocumentText& document) { ReadRestOfFile(file.handle(), document); });
+  // The file was opened here and only sniffed, so it stands right behind the sniffed bytes:
+  // asking the position would cost a system call and tell nothing new.
+  return SniffAndRead(file.handle(), failure, [&file](DocumentText& document) {
+    ReadRemainder(file.handle(), static_cast<std::int64_t>(document.size()),
+                  platform::FileSize(file.handle()), document);
+  });
 }
 
 std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,

@@ -28,12 +28,6 @@ std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure)
 std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
                                              LoadFailure& failure);
 
-// Appends to `document` the bytes of `file` from its current position to its end, read in
-// place so the file is held in memory once. Appends nothing when nothing remains or when the
-// remainder cannot be held in a document (2 GiB or more); a failed or short read keeps what
-// arrived. Throws std::bad_alloc when memory runs out, leaving `document` as it was.
-void ReadRestOfFile(platform::FileHandle file, DocumentText& document);
-
 // `path` up to and including its last ':', '\' or '/'; empty when it has none.
 std::string FolderOfPath(std::string_view path);
 
