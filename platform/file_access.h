@@ -12,7 +12,8 @@ namespace pagefields::platform {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
-// Opens an existing file read-only, or returns kNoFile. Other readers may hold the file at
+// Opens an existing file read-only, or returns kNoFile. A folder is refused; so, on POSIX,
+// is a pipe or a device, without waiting for a writer. Other readers may hold the file at
 // the same time; where the platform has share modes, a file that another handle holds with
 // write access is refused, so a page is never read while it is being written.
 FileHandle OpenForReading(const char* path);

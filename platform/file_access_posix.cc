@@ -9,13 +9,21 @@
 namespace pagefields::platform {
 
 // POSIX has no share modes: a plain read-only open, so concurrent readers never refuse
-// each other.
+// each other. Only a regular file is kept open: reading a named pipe or a device could wait
+// forever or take bytes meant for another program. O_NONBLOCK lets the open of a pipe that
+// has no writer return at once; it does not change reads of a regular file.
 FileHandle OpenForReading(const char* path) {
   int fd = -1;
   do {
-    fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
-  return fd < 0 ? kNoFile : static_cast<FileHandle>(fd);
+  if (fd < 0) return kNoFile;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return kNoFile;
+  }
+  return static_cast<FileHandle>(fd);
 }
 
 int ReadBytes(FileHandle file, char* buffer, int count) {

@@ -3,9 +3,15 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
+#include <chrono>
 #include <fstream>
+#include <future>
 #include <string>
 
 #include "tests/loaded_plugin.h"
@@ -184,6 +190,53 @@ TEST_F(ValueRequest, ReadsAFileAnotherHandleHoldsOpen) {
   ASSERT_TRUE(holder.is_open());
   EXPECT_EQ(AskText(page, kTitle), "T");
 }
+
+#if !defined(_WIN32)
+// A named pipe among the pages: with no writer its open would wait for one, with a silent
+// writer its read would wait forever, and with a page sent into it the request would take
+// bytes meant for another reader. Each is refused at once and the pipe keeps its bytes.
+TEST_F(ValueRequest, NamedPipeIsRefusedWithoutWaitingOrReading) {
+  struct Case {
+    const char* name;
+    bool writer;
+    std::string sent;
+  };
+  const Case cases[] = {
+      {"no writer", false, ""},
+      {"a writer that sends nothing", true, ""},
+      {"a writer that sent a page", true, "<html><title>T</title>"},
+  };
+  const std::string pipe = (folder_.path() / "pipe.html").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  for (const auto& c : cases) {
+    int holder = c.writer ? ::open(pipe.c_str(), O_RDWR | O_NONBLOCK) : -1;
+    ASSERT_EQ(holder >= 0, c.writer) << c.name;
+    if (!c.sent.empty()) {
+      ASSERT_EQ(::write(holder, c.sent.data(), c.sent.size()), static_cast<ssize_t>(c.sent.size()));
+    }
+    auto request = std::async(std::launch::async, [&pipe] { return Ask(pipe, kTitle, 16); });
+    const bool answered = request.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!answered) {
+      // Ends the pipe, so a request stuck in its open or its read returns.
+      if (holder >= 0) ::close(holder);
+      holder = -1;
+      const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) ::close(writer);
+    }
+    const Answer answer = request.get();
+    EXPECT_TRUE(answered) << c.name;
+    EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED) << c.name;
+    EXPECT_EQ(answer.bytes_written(16), 0) << c.name;
+    if (holder >= 0) {
+      std::string left(c.sent.size() + 1, '\0');
+      const ssize_t got = ::read(holder, left.data(), left.size());
+      left.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+      EXPECT_EQ(left, c.sent) << c.name;
+      ::close(holder);
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace pagefields::testing
