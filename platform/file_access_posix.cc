@@ -12,7 +12,8 @@ namespace pagefields::platform {
 // each other. Only a regular file is kept open: reading a named pipe or a device could wait
 // forever or take bytes meant for another program. O_NONBLOCK lets the open of a pipe that
 // has no writer return at once; it does not change reads of a regular file.
-FileHandle OpenForReading(const char* path) {
+FileHandle OpenForReading(const char* path, std::int64_t& size) {
+  size = -1;
   int fd = -1;
   do {
     fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -23,6 +24,7 @@ FileHandle OpenForReading(const char* path) {
     ::close(fd);
     return kNoFile;
   }
+  size = static_cast<std::int64_t>(info.st_size);
   return static_cast<FileHandle>(fd);
 }
 
@@ -33,12 +35,6 @@ int ReadBytes(FileHandle file, char* buffer, int count) {
     got = ::read(static_cast<int>(file), buffer, static_cast<std::size_t>(count));
   } while (got < 0 && errno == EINTR);
   return got < 0 ? -1 : static_cast<int>(got);
-}
-
-std::int64_t FileSize(FileHandle file) {
-  struct stat info {};
-  if (::fstat(static_cast<int>(file), &info) != 0) return -1;
-  return static_cast<std::int64_t>(info.st_size);
 }
 
 void CloseFile(FileHandle file) {

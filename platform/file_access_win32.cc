@@ -13,10 +13,19 @@ HANDLE AsHandle(FileHandle file) {
 
 // Other readers may share the page, so simultaneous requests for one file all succeed; no
 // write sharing, so a page that another program holds open for writing is refused.
-FileHandle OpenForReading(const char* path) {
+// The size query takes the high 32 bits too, so a file of 4 GiB or more is told as such and
+// not mistaken for a small one.
+FileHandle OpenForReading(const char* path, std::int64_t& size) {
+  size = -1;
   const HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return kNoFile;
+  DWORD high = 0;
+  ::SetLastError(NO_ERROR);
+  const DWORD low = ::GetFileSize(file, &high);
+  if (low != INVALID_FILE_SIZE || ::GetLastError() == NO_ERROR) {
+    size = (static_cast<std::int64_t>(high) << 32) | low;
+  }
   return reinterpret_cast<FileHandle>(file);
 }
 
@@ -25,16 +34,6 @@ int ReadBytes(FileHandle file, char* buffer, int count) {
   DWORD got = 0;
   if (!::ReadFile(AsHandle(file), buffer, static_cast<DWORD>(count), &got, nullptr)) return -1;
   return static_cast<int>(got);
-}
-
-// The query takes the high 32 bits too, so a file of 4 GiB or more is told as such and not
-// mistaken for a small one.
-std::int64_t FileSize(FileHandle file) {
-  DWORD high = 0;
-  ::SetLastError(NO_ERROR);
-  const DWORD low = ::GetFileSize(AsHandle(file), &high);
-  if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return -1;
-  return (static_cast<std::int64_t>(high) << 32) | low;
 }
 
 void CloseFile(FileHandle file) {

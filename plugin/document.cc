@@ -11,7 +11,7 @@ namespace {
 // Closes the file on every way out of LoadDocument.
 class OpenFile {
  public:
-  explicit OpenFile(const char* path) : handle_(platform::OpenForReading(path)) {}
+  explicit OpenFile(const char* path) : handle_(platform::OpenForReading(path, size_)) {}
   ~OpenFile() {
     if (handle_ != platform::kNoFile) platform::CloseFile(handle_);
   }
@@ -20,8 +20,10 @@ class OpenFile {
 
   bool is_open() const { return handle_ != platform::kNoFile; }
   platform::FileHandle handle() const { return handle_; }
+  std::int64_t size() const { return size_; }
 
  private:
+  std::int64_t size_ = -1;  // declared first: the open in handle_'s initializer sets it
   platform::FileHandle handle_;
 };
 
@@ -91,18 +93,14 @@ std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure)
   failure = LoadFailure::kUnreadable;
   OpenFile file(path);
   if (!file.is_open()) return std::nullopt;
-  // The file was opened here and only sniffed, so it stands right behind the sniffed bytes:
-  // asking the position would cost a system call and tell nothing new.
-  return SniffAndRead(file.handle(), failure, [&file](DocumentText& document) {
-    ReadRemainder(file.handle(), static_cast<std::int64_t>(document.size()),
-                  platform::FileSize(file.handle()), document);
-  });
+  return LoadOpenDocument(file.handle(), file.size(), failure);
 }
 
 std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
                                              LoadFailure& failure) {
   return SniffAndRead(file, failure, [file, size](DocumentText& document) {
-    // Nothing but the sniff has been read, so the file stands right after it.
+    // Nothing but the sniff has been read, so the file stands right after it: asking the
+    // position would cost a system call and tell nothing new.
     ReadRemainder(file, static_cast<std::int64_t>(document.size()), size, document);
   });
 }
