@@ -10,9 +10,23 @@ WINEDEBUG=-all
 WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 
+# The wine command starts the 32-bit loader, which hands 64-bit programs on to the 64-bit
+# one. Where the kernel runs no 32-bit programs, that start fails as not executable (126),
+# and 64-bit programs still run through the 64-bit loader directly.
+WINE_LOADER_PROGRAM=wine
+status=0
+wine --version >/dev/null 2>&1 || status=$?
+if [ "$status" -eq 126 ] && [ -x /usr/lib/wine/wine64 ]; then
+  WINE_LOADER_PROGRAM=/usr/lib/wine/wine64
+  WINELOADER=$WINE_LOADER_PROGRAM
+  export WINELOADER
+fi
+export WINE_LOADER_PROGRAM
+
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
-  flock "$WINEPREFIX.lock" sh -c \
-    'test -f "$WINEPREFIX/system.reg" || { wineboot -i && wineserver -w; } >"$WINEPREFIX.log" 2>&1'
+  flock "$WINEPREFIX.lock" sh -c '
+    test -f "$WINEPREFIX/system.reg" ||
+      { "$WINE_LOADER_PROGRAM" wineboot -i && wineserver -w; } >"$WINEPREFIX.log" 2>&1'
 fi
-exec wine "$@"
+exec "$WINE_LOADER_PROGRAM" "$@"
