@@ -16,8 +16,8 @@ inline constexpr FileHandle kNoFile = -1;
 // is a pipe or a device, without waiting for a writer. Other readers may hold the file at
 // the same time; where the platform has share modes, a file that another handle holds with
 // write access is refused, so a page is never read while it is being written.
-// `size` becomes the file's size as the open found it, or -1 when it cannot be told: the
-// open learns it anyway (or at the cost of one call), and a page is read up to it.
+// Sets `size` to the file's size, or to -1 when it cannot be told. A page is read up to that
+// size, and the open has it at hand (POSIX learns it while checking the file's type).
 FileHandle OpenForReading(const char* path, std::int64_t& size);
 
 // Reads up to `count` bytes at the current position. Returns the number read (0 at the end

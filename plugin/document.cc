@@ -30,10 +30,10 @@ class OpenFile {
 // Positions are signed 32-bit, so a document holds at most INT_MAX bytes in all.
 constexpr std::int64_t kMaxDocumentLength = INT_MAX;
 
-// Appends the bytes of `file` from `position` (where it stands) up to `size`. Appends nothing
-// when nothing remains or when the remainder cannot be held in a document (2 GiB or more); a
-// failed or short read keeps what arrived. Throws std::bad_alloc when memory runs out,
-// leaving `document` as it was.
+// Appends the bytes of `file` from `position` (where it stands) up to `size`, read in place
+// so the file is held in memory once. Appends nothing when nothing remains or when the
+// remainder cannot be held in a document (2 GiB or more); a failed or short read keeps what
+// arrived. Throws std::bad_alloc when memory runs out, leaving `document` as it was.
 void ReadRemainder(platform::FileHandle file, std::int64_t position, std::int64_t size,
                    DocumentText& document) {
   if (position < 0 || size < 0) return;
