@@ -12,8 +12,8 @@ namespace pagefields::platform {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
-// Opens an existing file read-only, or returns kNoFile. A folder is refused; so, on POSIX,
-// is a pipe or a device, without waiting for a writer. Other readers may hold the file at
+// Opens an existing file read-only, or returns kNoFile. A folder is refused; so is a pipe or
+// a device, without waiting for a writer. Other readers may hold the file at
 // the same time; where the platform has share modes, a file that another handle holds with
 // write access is refused, so a page is never read while it is being written.
 // Sets `size` to the file's size, or to -1 when it cannot be told. A page is read up to that

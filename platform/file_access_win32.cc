@@ -12,14 +12,19 @@ HANDLE AsHandle(FileHandle file) {
 }  // namespace
 
 // Other readers may share the page, so simultaneous requests for one file all succeed; no
-// write sharing, so a page that another program holds open for writing is refused.
-// The size query takes the high 32 bits too, so a file of 4 GiB or more is told as such and
-// not mistaken for a small one.
+// write sharing, so a page that another program holds open for writing is refused. Only a
+// disk file is kept open: reading a pipe or a device (a serial port, the console) could wait
+// forever or take bytes meant for another program. The size query takes the high 32 bits
+// too, so a file of 4 GiB or more is told as such and not mistaken for a small one.
 FileHandle OpenForReading(const char* path, std::int64_t& size) {
   size = -1;
   const HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return kNoFile;
+  if (::GetFileType(file) != FILE_TYPE_DISK) {
+    ::CloseHandle(file);
+    return kNoFile;
+  }
   DWORD high = 0;
   ::SetLastError(NO_ERROR);
   const DWORD low = ::GetFileSize(file, &high);

@@ -236,6 +236,27 @@ TEST_F(ValueRequest, NamedPipeIsRefusedWithoutWaitingOrReading) {
     }
   }
 }
+#else
+// A named pipe's path: the open connects to the pipe's server, and a read would wait until
+// the server writes. The request is refused at once.
+TEST_F(ValueRequest, NamedPipeIsRefusedWithoutWaiting) {
+  const std::string pipe =
+      "\\\\.\\pipe\\pagefields-value-request-" + std::to_string(::GetCurrentProcessId());
+  const HANDLE server = ::CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_OUTBOUND,
+                                           PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  auto request = std::async(std::launch::async, [&pipe] { return Ask(pipe, kTitle, 16); });
+  const bool answered = request.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  if (!answered) {
+    // Ends the client's side of the pipe, so a request stuck in its read returns.
+    ::DisconnectNamedPipe(server);
+  }
+  const Answer answer = request.get();
+  ::CloseHandle(server);
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED);
+  EXPECT_EQ(answer.bytes_written(16), 0);
+}
 #endif
 
 }  // namespace
