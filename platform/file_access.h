@@ -13,9 +13,9 @@ using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
 // Opens an existing file read-only, or returns kNoFile. A folder is refused; so is a pipe or
-// a device, without waiting for a writer. Other readers may hold the file at
-// the same time; where the platform has share modes, a file that another handle holds with
-// write access is refused, so a page is never read while it is being written.
+// a device, without waiting for a writer. Other readers may hold the file at the same time;
+// where the platform has share modes, a file that another handle holds with write access is
+// refused, so a page is never read while it is being written.
 // Sets `size` to the file's size, or to -1 when it cannot be told. A page is read up to that
 // size, and the open has it at hand (POSIX learns it while checking the file's type).
 FileHandle OpenForReading(const char* path, std::int64_t& size);
