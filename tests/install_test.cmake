@@ -11,7 +11,7 @@ function(run)
   set(run_output "${out}" PARENT_SCOPE)
 endfunction()
 
-set(expected lib/libpagefields.so include/pagefields/content_plugin.h bin/pagefields
+set(expected lib/pagefields/libpagefields.so include/pagefields/content_plugin.h bin/pagefields
   share/man/man1/pagefields.1)
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${SCRATCH}/prefix)
