@@ -12,8 +12,16 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Test programs run under wine, each build tree in its own prefix.
+# Test programs run under wine, each build tree in its own prefix: this machine's wine, or the
+# wine of an i386 root (cmake/wine32_root.sh) that sees the source and build folders at their
+# own paths.
+set(PAGEFIELDS_WINE32_ROOT "" CACHE PATH
+  "i386 Debian root whose wine runs the test programs (empty: this machine's wine)")
+set(wine_run ${CMAKE_CURRENT_LIST_DIR}/wine_run.sh ${CMAKE_BINARY_DIR}/wineprefix)
 find_program(PAGEFIELDS_WINE wine)
-if(PAGEFIELDS_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine_run.sh ${CMAKE_BINARY_DIR}/wineprefix)
+if(PAGEFIELDS_WINE32_ROOT)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine32_root.sh run
+    ${PAGEFIELDS_WINE32_ROOT} ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} -- ${wine_run})
+elseif(PAGEFIELDS_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${wine_run})
 endif()
