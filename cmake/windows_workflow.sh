@@ -60,7 +60,7 @@ elif [ -x /usr/lib/wine/wine ]; then
 else
   wine32_root=${PAGEFIELDS_WINE32_ROOT:-/var/cache/pagefields/wine32-bookworm-i386}
   if [ ! -x "$wine32_root/usr/lib/wine/wine" ]; then
-    [ "$(id -u)" -eq 0 ] || give_up "no wine32, and making an i386 root for it needs root"
+    [ "$(id -u)" -eq 0 ] || has sudo || give_up "no wine32, and no root or sudo to make an i386 root for it"
     has debootstrap || give_up "no wine32, and no debootstrap to make an i386 root for it"
     sh "$here/wine32_root.sh" make "$wine32_root" || exit 1
   fi

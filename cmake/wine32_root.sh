@@ -1,15 +1,27 @@
 #!/bin/sh
 # 32-bit wine in an i386 Debian 12 root, for machines whose own package lists cannot provide
 # wine32:i386. The root is made once with debootstrap from the main suite and then reused.
-#   wine32_root.sh make ROOT                   makes ROOT unless it is there (needs root)
-#   wine32_root.sh run ROOT DIR... -- COMMAND   runs COMMAND inside ROOT, each DIR mounted
-#                                              at its own path, /proc and /dev too
-# The mounts live in a mount namespace of their own, so they end with COMMAND.
+#   wine32_root.sh make ROOT                   makes ROOT unless it is there
+#   wine32_root.sh run ROOT DIR... -- COMMAND   runs COMMAND inside ROOT as the caller, each
+#                                              DIR mounted at its own path, /proc and /dev too
+# The mounts live in a mount namespace of their own, so they end with COMMAND. debootstrap,
+# mount and chroot need root: a caller who is not root is served through sudo.
 set -eu
 action=$1
 root=$2
 shift 2
-list="$(dirname "$0")/../setup/debian-packages"
+here=$(cd "$(dirname "$0")" && pwd)
+list="$here/../setup/debian-packages"
+
+user=$(id -u):$(id -g)
+if [ "$action" = as ]; then  # as UID:GID ACTION ...: how the sudo call below comes back
+  user=$root
+  action=$1
+  root=$2
+  shift 2
+elif [ "$(id -u)" -ne 0 ]; then
+  exec sudo -- sh "$here/wine32_root.sh" as "$user" "$action" "$root" "$@"
+fi
 
 make_root() {
   if [ -x "$root/usr/lib/wine/wine" ]; then
@@ -42,8 +54,9 @@ run_in_root() {
   # PATH inside is the root's own, so no wrapper outside it is ever started.
   exec unshare --mount --propagation private sh -c '
     set -eu
-    root=$1
-    shift
+    user=$1
+    root=$2
+    shift 2
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     while [ "$#" -gt 0 ] && [ "$1" != -- ]; do
@@ -53,8 +66,10 @@ run_in_root() {
     done
     [ "$#" -gt 1 ] || { echo "wine32_root.sh run: no -- COMMAND" >&2; exit 2; }
     shift
-    exec chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 "$@"
-  ' wine32_root "$root" "$@"
+    # The command starts in the caller'"'"'s folder where the root sees it, as outside.
+    exec chroot --userspec="$user" "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/tmp \
+      LANG=C.UTF-8 sh -c '"'"'cd "$0" 2>/dev/null || cd /; exec "$@"'"'"' "$PWD" "$@"
+  ' wine32_root "$user" "$root" "$@"
 }
 
 case "$action" in

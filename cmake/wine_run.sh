@@ -8,7 +8,11 @@ WINEPREFIX=$1
 shift
 WINEDEBUG=-all
 WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+# wine names files on Linux in the locale's character set; in a UTF-8 one, every name a test
+# makes with bytes above 127 (code page 1252 on the Windows side) can be made, whatever locale
+# the caller runs in.
+LC_ALL=C.UTF-8
+export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LC_ALL
 
 # The wine command starts the 32-bit loader, which hands 64-bit programs on to the 64-bit
 # one. Where the kernel runs no 32-bit programs, that start fails as not executable (126),
