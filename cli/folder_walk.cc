@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string_view>
 #include <system_error>
 
@@ -92,6 +94,10 @@ class Walk {
       if (!all_files_ && !HasPageExtension(entry.name)) return;
       std::error_code error;
       if (fs::is_directory(path, error)) return;
+      if (error.value() == ELOOP) {
+        result_.not_followed.push_back({path, "symbolic link loop"});
+        return;
+      }
       if (!StaysInside(path, root_)) {
         result_.not_followed.push_back({path, "symbolic link leads out of the folder"});
         return;
@@ -111,6 +117,36 @@ class Walk {
   fs::path root_;
 };
 
+// A named symbolic link whose target cannot be reached, with the reason; empty otherwise.
+std::string DanglingReason(const std::string& path) {
+  std::error_code error;
+  static_cast<void>(fs::status(path, error));
+  if (!error) return {};
+  if (error.value() == ELOOP) return "symbolic link loop";
+  return "symbolic link to a missing file";
+}
+
+// The same for every spelling of a file's path: its folder resolved, and its own name. The
+// name itself is not resolved, so a link stays an entry of its own.
+class SpellingKeys {
+ public:
+  std::string Of(const std::string& path) {
+    const fs::path spelled(path);
+    const std::string folder = spelled.parent_path().string();
+    auto known = folders_.find(folder);
+    if (known == folders_.end()) {
+      std::error_code error;
+      fs::path resolved = fs::weakly_canonical(folder.empty() ? "." : folder, error);
+      if (error) resolved = fs::absolute(folder, error).lexically_normal();
+      known = folders_.emplace(folder, resolved.string()).first;
+    }
+    return known->second + "/" + spelled.filename().string();
+  }
+
+ private:
+  std::map<std::string, std::string> folders_;
+};
+
 }  // namespace
 
 bool HasPageExtension(const std::string& name) {
@@ -126,6 +162,9 @@ WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files) {
     const fs::file_status status = fs::symlink_status(path, error);
     if (!fs::exists(status)) {
       result.missing.push_back(path);
+    } else if (std::string dangling = fs::is_symlink(status) ? DanglingReason(path) : "";
+               !dangling.empty()) {
+      result.dangling.push_back({path, std::move(dangling)});
     } else if (fs::is_directory(fs::status(path, error))) {
       walk.Folder(path);
     } else {
@@ -133,7 +172,10 @@ WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files) {
     }
   }
   std::sort(result.files.begin(), result.files.end());
-  result.files.erase(std::unique(result.files.begin(), result.files.end()), result.files.end());
+  SpellingKeys keys;
+  std::set<std::string> seen;
+  std::erase_if(result.files,
+                [&](const WalkedFile& file) { return !seen.insert(keys.Of(file.path)).second; });
   return result;
 }
 
