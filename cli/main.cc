@@ -114,9 +114,11 @@ int Run(const Options& options) {
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  if (stop.received() != 0) {
+  // Taken once: a signal that comes after the last line changes neither message nor status.
+  const int stopped_by = stop.received();
+  if (stopped_by != 0) {
     std::fprintf(stderr, "pagefields: stopped by %s\n",
-                 stop.received() == SIGINT ? "SIGINT" : "SIGTERM");
+                 stopped_by == SIGINT ? "SIGINT" : "SIGTERM");
   }
   std::fprintf(stderr, "%s\n", SummaryLine(counts, seconds).c_str());
 
@@ -125,7 +127,7 @@ int Run(const Options& options) {
                  write_error != 0 ? std::strerror(write_error) : "unknown error");
     return kExitFailed;
   }
-  if (stop.received() != 0) return kExitSignalBase + stop.received();
+  if (stopped_by != 0) return kExitSignalBase + stopped_by;
   if (!walk.missing.empty() || !walk.dangling.empty()) return kExitMissingPath;
   if (counts.unreadable > 0) return kExitUnreadable;
   if (options.fail_on_broken && counts.broken > 0) return kExitBrokenLinks;
