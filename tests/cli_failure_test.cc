@@ -183,11 +183,15 @@ TEST_F(FailingRun, PipeWithoutReaderStopsTheRun) {
   EXPECT_LT(FilesConsidered(message), 3001) << message;
 }
 
-TEST_F(FailingRun, SignalEndsTheRunAfterAWholeLine) {
-  // A page whose values take some time, linked often enough that the run lasts for seconds.
+// A page whose values take some time: linked 20,000 times, a run lasts for seconds.
+std::string SlowPage() {
   std::string page = "<html><title>T</title>";
   for (int i = 0; i < 4000; ++i) page += "<a href=\"p" + std::to_string(i % 50) + ".html\">x</a>";
-  WriteLinkedSite(20000, page);
+  return page;
+}
+
+TEST_F(FailingRun, SignalEndsTheRunAfterAWholeLine) {
+  WriteLinkedSite(20000, SlowPage());
   for (const int signal : {SIGINT, SIGTERM}) {
     const fs::path out_path = folder_.path() / "captured/stdout";
     const std::string err = (folder_.path() / "captured/stderr").string();
@@ -216,6 +220,25 @@ TEST_F(FailingRun, SignalEndsTheRunAfterAWholeLine) {
     // Every page considered is written: no line is lost or cut.
     EXPECT_EQ(static_cast<long>(std::count(written.begin(), written.end(), '\n')), considered);
   }
+}
+
+// On a terminal the progress line shows after a second; a run stopped then erases it before
+// the summary.
+TEST_F(FailingRun, SignalErasesTheProgressLine) {
+  const char* script = "/usr/bin/script";  // runs a command on a terminal of its own
+  if (!fs::exists(script) || !fs::exists("/usr/bin/timeout")) {
+    GTEST_SKIP() << "no script and timeout to run the program on a terminal and stop it";
+  }
+  WriteLinkedSite(20000, SlowPage());
+  const std::string command = std::string("/usr/bin/timeout --preserve-status -s INT 1.5 '") +
+                              PAGEFIELDS_CLI_PATH + "' site > out.tsv; echo \"status $?\"";
+  const ProgramRun run = RunProgram(script, {"-qec", command, "/dev/null"}, folder_.path(),
+                                    folder_.path() / "captured");
+  const std::size_t last_drawn = run.out.rfind(" pages/s");
+  ASSERT_NE(last_drawn, std::string::npos) << run.out;
+  const std::string after = run.out.substr(last_drawn + 8);
+  EXPECT_EQ(after.rfind("\r\x1b[Kpagefields: stopped by SIGINT", 0), 0u) << after;
+  EXPECT_NE(after.find("status 130"), std::string::npos) << after;
 }
 
 TEST_F(FailingRun, PathsThatLeadNowhereLoopOrRepeat) {
