@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string_view>
@@ -50,7 +51,8 @@ std::string Joined(const std::string& folder, const std::string& name) {
 
 class Walk {
  public:
-  Walk(bool all_files, WalkResult& result) : all_files_(all_files), result_(result) {}
+  Walk(bool all_files, const std::function<bool()>& stopped, WalkResult& result)
+      : all_files_(all_files), stopped_(stopped), result_(result) {}
 
   void Folder(const std::string& folder) {
     std::error_code error;
@@ -61,6 +63,7 @@ class Walk {
 
  private:
   void Descend(const std::string& folder) {
+    if (stopped_ && stopped_()) return;
     // The entries are gathered first so that a folder which fails half-way is reported
     // and adds nothing; the order comes from the final sort.
     DIR* listing = ::opendir(folder.c_str());
@@ -113,6 +116,7 @@ class Walk {
   }
 
   bool all_files_;
+  const std::function<bool()>& stopped_;
   WalkResult& result_;
   fs::path root_;
 };
@@ -154,9 +158,10 @@ bool HasPageExtension(const std::string& name) {
          EndsWithNoCase(name, ".shtml") || EndsWithNoCase(name, ".xhtml");
 }
 
-WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files) {
+WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files,
+                        const std::function<bool()>& stopped) {
   WalkResult result;
-  Walk walk(all_files, result);
+  Walk walk(all_files, stopped, result);
   for (const std::string& path : paths) {
     std::error_code error;
     const fs::file_status status = fs::symlink_status(path, error);

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -53,7 +54,9 @@ bool HasPageExtension(const std::string& name);
 // the link stays inside the named folder. Paths keep the spelling they were given, with the
 // walked names appended after a '/'. A file reached by several spellings of its path
 // ("a/p.html", "./a/p.html", through a linked folder) is kept once, by the spelling that
-// sorts first; links to it are entries of their own.
-WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files);
+// sorts first; links to it are entries of their own. When `stopped` answers true, the walk
+// lists no further folder: the run is ending and wants no more files.
+WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files,
+                        const std::function<bool()>& stopped = {});
 
 }  // namespace pagefields::cli

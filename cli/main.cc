@@ -64,7 +64,8 @@ int Run(const Options& options) {
   // Before any other thread starts, so that every thread leaves the two signals to it.
   const StopSignals stop;
   RunCounts counts;
-  const WalkResult walk = CollectFiles(options.paths, options.all_files);
+  const WalkResult walk =
+      CollectFiles(options.paths, options.all_files, [&stop] { return stop.received() != 0; });
   ReportWalkProblems(walk, counts);
 
   // Lines go out in large writes, unless a person reads them as they come.
