@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
 #include <string_view>
 #include <system_error>
 
@@ -48,7 +51,8 @@ std::string Joined(const std::string& folder, const std::string& name) {
 
 class Walk {
  public:
-  Walk(bool all_files, WalkResult& result) : all_files_(all_files), result_(result) {}
+  Walk(bool all_files, const std::function<bool()>& stopped, WalkResult& result)
+      : all_files_(all_files), stopped_(stopped), result_(result) {}
 
   void Folder(const std::string& folder) {
     std::error_code error;
@@ -59,6 +63,7 @@ class Walk {
 
  private:
   void Descend(const std::string& folder) {
+    if (stopped_ && stopped_()) return;
     // The entries are gathered first so that a folder which fails half-way is reported
     // and adds nothing; the order comes from the final sort.
     DIR* listing = ::opendir(folder.c_str());
@@ -92,6 +97,10 @@ class Walk {
       if (!all_files_ && !HasPageExtension(entry.name)) return;
       std::error_code error;
       if (fs::is_directory(path, error)) return;
+      if (error.value() == ELOOP) {
+        result_.not_followed.push_back({path, "symbolic link loop"});
+        return;
+      }
       if (!StaysInside(path, root_)) {
         result_.not_followed.push_back({path, "symbolic link leads out of the folder"});
         return;
@@ -107,8 +116,39 @@ class Walk {
   }
 
   bool all_files_;
+  const std::function<bool()>& stopped_;
   WalkResult& result_;
   fs::path root_;
+};
+
+// A named symbolic link whose target cannot be reached, with the reason; empty otherwise.
+std::string DanglingReason(const std::string& path) {
+  std::error_code error;
+  static_cast<void>(fs::status(path, error));
+  if (!error) return {};
+  if (error.value() == ELOOP) return "symbolic link loop";
+  return "symbolic link to a missing file";
+}
+
+// The same for every spelling of a file's path: its folder resolved, and its own name. The
+// name itself is not resolved, so a link stays an entry of its own.
+class SpellingKeys {
+ public:
+  std::string Of(const std::string& path) {
+    const fs::path spelled(path);
+    const std::string folder = spelled.parent_path().string();
+    auto known = folders_.find(folder);
+    if (known == folders_.end()) {
+      std::error_code error;
+      fs::path resolved = fs::weakly_canonical(folder.empty() ? "." : folder, error);
+      if (error) resolved = fs::absolute(folder, error).lexically_normal();
+      known = folders_.emplace(folder, resolved.string()).first;
+    }
+    return known->second + "/" + spelled.filename().string();
+  }
+
+ private:
+  std::map<std::string, std::string> folders_;
 };
 
 }  // namespace
@@ -118,14 +158,18 @@ bool HasPageExtension(const std::string& name) {
          EndsWithNoCase(name, ".shtml") || EndsWithNoCase(name, ".xhtml");
 }
 
-WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files) {
+WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files,
+                        const std::function<bool()>& stopped) {
   WalkResult result;
-  Walk walk(all_files, result);
+  Walk walk(all_files, stopped, result);
   for (const std::string& path : paths) {
     std::error_code error;
     const fs::file_status status = fs::symlink_status(path, error);
     if (!fs::exists(status)) {
       result.missing.push_back(path);
+    } else if (std::string dangling = fs::is_symlink(status) ? DanglingReason(path) : "";
+               !dangling.empty()) {
+      result.dangling.push_back({path, std::move(dangling)});
     } else if (fs::is_directory(fs::status(path, error))) {
       walk.Folder(path);
     } else {
@@ -133,7 +177,10 @@ WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files) {
     }
   }
   std::sort(result.files.begin(), result.files.end());
-  result.files.erase(std::unique(result.files.begin(), result.files.end()), result.files.end());
+  SpellingKeys keys;
+  std::set<std::string> seen;
+  std::erase_if(result.files,
+                [&](const WalkedFile& file) { return !seen.insert(keys.Of(file.path)).second; });
   return result;
 }
 

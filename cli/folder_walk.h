@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -37,8 +38,9 @@ using FolderListings = std::map<std::pair<dev_t, ino_t>, std::vector<FolderEntry
 struct WalkResult {
   std::vector<WalkedFile> files;          // the files to consider, sorted bytewise, each once
   std::vector<std::string> missing;       // named paths that do not exist
+  std::vector<WalkProblem> dangling;      // named symbolic links that lead to nothing
   std::vector<WalkProblem> unlisted;      // folders whose entries could not be read
-  std::vector<WalkProblem> not_followed;  // symbolic links that lead out of their tree
+  std::vector<WalkProblem> not_followed;  // symbolic links that lead out of their tree or loop
   FolderListings listings;                // what the walked folders hold, "." and ".." left out
 };
 
@@ -50,7 +52,11 @@ bool HasPageExtension(const std::string& name);
 // recursively: its files with a page extension (every file with `all_files`) are considered.
 // The walk never descends through a symbolic link, and considers a linked file only when
 // the link stays inside the named folder. Paths keep the spelling they were given, with the
-// walked names appended after a '/'.
-WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files);
+// walked names appended after a '/'. A file reached by several spellings of its path
+// ("a/p.html", "./a/p.html", through a linked folder) is kept once, by the spelling that
+// sorts first; links to it are entries of their own. When `stopped` answers true, the walk
+// lists no further folder: the run is ending and wants no more files.
+WalkResult CollectFiles(const std::vector<std::string>& paths, bool all_files,
+                        const std::function<bool()>& stopped = {});
 
 }  // namespace pagefields::cli

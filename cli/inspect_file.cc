@@ -1,15 +1,13 @@
 #include "cli/inspect_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <new>
 #include <system_error>
 
+#include "platform/file_access.h"
 #include "plugin/document.h"
 
 namespace pagefields::cli {
@@ -41,26 +39,41 @@ FileReport UnreadableFor(int code) {
   return Unreadable(code != 0 ? std::generic_category().message(code) : "read failed");
 }
 
-// Closes the file on every way out.
+// Closes the file on every way out. The platform layer's open refuses anything but a
+// regular file without waiting: what was a regular file in the walk may now be a pipe.
 class OpenFile {
  public:
-  explicit OpenFile(const std::string& path) {
-    // Not blocking: what was a regular file in the walk may have been replaced by a pipe.
-    do {
-      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    } while (fd_ < 0 && errno == EINTR);
-  }
+  explicit OpenFile(const std::string& path)
+      : file_(platform::OpenForReading(path.c_str(), size_)), error_(errno) {}
   ~OpenFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (file_ != platform::kNoFile) platform::CloseFile(file_);
   }
   OpenFile(const OpenFile&) = delete;
   OpenFile& operator=(const OpenFile&) = delete;
 
-  int fd() const { return fd_; }
+  platform::FileHandle handle() const { return file_; }
+  std::int64_t size() const { return size_; }
+  int error() const { return error_; }  // errno after a failed open
 
  private:
-  int fd_ = -1;
+  std::int64_t size_ = -1;  // declared first: the open in file_'s initializer sets it
+  platform::FileHandle file_;
+  int error_;
 };
+
+// Why a page could not be loaded whole, after LoadOpenDocument failed with `failure`.
+std::string LoadFailureReason(LoadFailure failure, int code) {
+  switch (failure) {
+    case LoadFailure::kReadFailed:
+      return "read failed: " + std::generic_category().message(code);
+    case LoadFailure::kTooLarge:
+      return "2 GiB or more";
+    case LoadFailure::kOutOfMemory:
+      return "out of memory";
+    default:
+      return code != 0 ? std::generic_category().message(code) : "read failed";
+  }
+}
 
 FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
                          TargetCache& targets) {
@@ -72,17 +85,19 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
     }
   }
   const OpenFile opened(path);
-  if (opened.fd() < 0) return UnreadableFor(errno);
-  struct stat info {};
-  if (::fstat(opened.fd(), &info) != 0) return UnreadableFor(errno);
-  if (S_ISDIR(info.st_mode)) return Unreadable("is a folder");
-  if (!S_ISREG(info.st_mode)) return Unreadable("not a regular file");
+  if (opened.handle() == platform::kNoFile) {
+    // The open refuses folders, pipes and devices alike; the status tells which.
+    if (std::string refusal = RefusalReason(path); !refusal.empty()) {
+      return Unreadable(std::move(refusal));
+    }
+    return UnreadableFor(opened.error());
+  }
 
   LoadFailure failure = LoadFailure::kUnreadable;
   errno = 0;
-  const auto document = LoadOpenDocument(opened.fd(), info.st_size, failure);
+  const auto document = LoadOpenDocument(opened.handle(), opened.size(), failure);
   if (!document) {
-    if (failure == LoadFailure::kUnreadable) return UnreadableFor(errno);
+    if (failure != LoadFailure::kNotHtml) return Unreadable(LoadFailureReason(failure, errno));
     FileReport report;
     report.outcome = FileOutcome::kNotHtml;
     report.reason = "not HTML: no <HTML> in the first 64 bytes";
@@ -97,13 +112,17 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
   };
   const std::string folder = FolderOfPath(path);
   targets.StartPage(folder);
-  // With a cut, string rows need to hold only the bytes the cut keeps.
-  report.values = max_len > 0 ? ComputeFieldsForBuffer(*document, folder, wanted, max_len, exists)
-                              : ComputeFields(*document, folder, wanted, exists);
+  // Without a cut, strings are computed one byte beyond the longest written, which tells a
+  // longer one without building it whole.
+  const int cut = max_len > 0 ? max_len : static_cast<int>(kLongestUncutValue) + 2;
+  report.values = ComputeFieldsForBuffer(*document, folder, wanted, cut, exists);
   report.has_broken_link = !report.values[kBrokenLinkRow].text.empty();
   for (int row = 0; row < kFieldCount; ++row) {
-    if (FieldTable[row].type == FieldTypeString) {
-      report.values[row].text = DeliveredText(report.values[row].text, max_len);
+    if (FieldTable[row].type != FieldTypeString) continue;
+    report.values[row].text = DeliveredText(report.values[row].text, cut);
+    if (report.values[row].text.size() > kLongestUncutValue) {
+      return Unreadable(std::string(FieldTable[row].name) +
+                        " is longer than 16 MiB (--max-len cuts strings)");
     }
   }
   return report;
@@ -115,10 +134,8 @@ FileReport InspectFile(const WalkedFile& file, FieldSet wanted, int max_len, Tar
   try {
     return InspectLoaded(file, wanted, max_len, targets);
   } catch (const std::bad_alloc&) {
-    // The page was read; a value without a cut (nested noindex blocks) outgrew the memory.
-    FileReport report;
-    report.reason = "out of memory for its values (--max-len bounds them)";
-    return report;
+    // The page was read; its values outgrew the memory.
+    return Unreadable("out of memory");
   } catch (const std::exception& error) {
     return Unreadable(error.what());
   } catch (...) {

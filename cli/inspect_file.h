@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "cli/folder_walk.h"
@@ -19,6 +20,10 @@ struct FileReport {
   FieldValues values{};
   bool has_broken_link = false;  // the page links to a missing internal file
 };
+
+// Without a cut (a max_len of 0), a string longer than this is not written: the file is
+// reported as unreadable instead, so no page can exhaust the memory.
+inline constexpr std::size_t kLongestUncutValue = 16 << 20;
 
 // Reads the file once, recognises it as the plugin does and computes the `wanted`
 // rows from that one DocumentText. The broken-link row is always computed, for

@@ -2,8 +2,11 @@
 // tsv, csv or jsonl, for people who audit sites from the shell and in CI.
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "cli/ordered_runner.h"
 #include "cli/output_format.h"
 #include "cli/progress.h"
+#include "cli/stop_signals.h"
 #include "cli/target_cache.h"
 
 namespace pagefields::cli {
@@ -23,7 +27,9 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitBrokenLinks = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitMissingPath = 3;
-constexpr int kExitFailed = 4;  // the output could not be written, or the run broke off
+constexpr int kExitFailed = 4;        // the output could not be written, or the run broke off
+constexpr int kExitUnreadable = 5;    // some file or folder could not be read
+constexpr int kExitSignalBase = 128;  // + the signal that stopped the run: 130, 143
 
 constexpr std::size_t kOutputBuffer = 1 << 16;
 
@@ -35,6 +41,7 @@ void Report(const std::string& path, const std::string& reason) {
 // count as unreadable.
 void ReportWalkProblems(const WalkResult& walk, RunCounts& counts) {
   for (const std::string& path : walk.missing) Report(path, "no such file or folder");
+  for (const WalkProblem& problem : walk.dangling) Report(problem.path, problem.reason);
   for (const WalkProblem& problem : walk.unlisted) {
     Report(problem.path, "cannot list the folder: " + problem.reason);
     ++counts.unreadable;
@@ -54,8 +61,11 @@ int Run(const Options& options) {
     return kExitUsage;
   }
 
+  // Before any other thread starts, so that every thread leaves the two signals to it.
+  const StopSignals stop;
   RunCounts counts;
-  const WalkResult walk = CollectFiles(options.paths, options.all_files);
+  const WalkResult walk =
+      CollectFiles(options.paths, options.all_files, [&stop] { return stop.received() != 0; });
   ReportWalkProblems(walk, counts);
 
   // Lines go out in large writes, unless a person reads them as they come.
@@ -70,37 +80,57 @@ int Run(const Options& options) {
   // One cache per worker; the folders the walk listed need not be listed again.
   std::vector<TargetCache> targets;
   for (int worker = 0; worker < options.jobs; ++worker) targets.emplace_back(&walk.listings);
+  int write_error = 0;
   RunInOrder<FileReport>(
       walk.files.size(), options.jobs,
       [&](std::size_t worker, std::size_t i) {
         return InspectFile(walk.files[i], wanted, options.max_len, targets[worker]);
       },
       [&](std::size_t i, FileReport report) {
+        // Checked between lines, so the output ends with a whole one.
+        if (stop.received() != 0) return false;
         ++counts.considered;
         if (report.outcome == FileOutcome::kPage) {
           ++counts.pages;
           if (report.has_broken_link) ++counts.broken;
           writer->Page(walk.files[i].path, report.values);
+          if (std::ferror(stdout) != 0) {
+            write_error = errno;
+            return false;
+          }
         } else {
           ++(report.outcome == FileOutcome::kNotHtml ? counts.not_html : counts.unreadable);
           progress.Clear();
           Report(walk.files[i].path, report.reason);
         }
         progress.Update(i + 1, counts.pages);
+        return true;
       });
-  writer->Finish();
+  // A table aligns the rows it holds only now; an interrupted run shows the rows so far.
+  if (write_error == 0) writer->Finish();
   progress.Clear();
 
-  const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  if (write_error == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) {
+    write_error = errno;
+  }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  // Taken once: a signal that comes after the last line changes neither message nor status.
+  const int stopped_by = stop.received();
+  if (stopped_by != 0) {
+    std::fprintf(stderr, "pagefields: stopped by %s\n",
+                 stopped_by == SIGINT ? "SIGINT" : "SIGTERM");
+  }
   std::fprintf(stderr, "%s\n", SummaryLine(counts, seconds).c_str());
 
-  if (!written) {
-    std::fprintf(stderr, "pagefields: the output could not be written\n");
+  if (write_error != 0 || std::ferror(stdout) != 0) {
+    std::fprintf(stderr, "pagefields: the output could not be written: %s\n",
+                 write_error != 0 ? std::strerror(write_error) : "unknown error");
     return kExitFailed;
   }
-  if (!walk.missing.empty()) return kExitMissingPath;
+  if (stopped_by != 0) return kExitSignalBase + stopped_by;
+  if (!walk.missing.empty() || !walk.dangling.empty()) return kExitMissingPath;
+  if (counts.unreadable > 0) return kExitUnreadable;
   if (options.fail_on_broken && counts.broken > 0) return kExitBrokenLinks;
   return kExitSuccess;
 }

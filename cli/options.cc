@@ -3,8 +3,10 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <string_view>
+#include <system_error>
 
 #include "plugin/field_table.h"
 
@@ -46,6 +48,20 @@ std::vector<int> ColumnsNamed(std::string_view names) {
   return columns;
 }
 
+// --max-len's check: a buffer holds N-1 bytes and a NUL, so N is at least 1. Text that is no
+// number is left to the conversion, which says so.
+CLI::Validator AtLeastOne() {
+  return CLI::Validator(
+      [](const std::string& text) -> std::string {
+        long long value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size() || value >= 1) return {};
+        return "must be at least 1: a host buffer of N bytes holds N-1 bytes and a NUL "
+               "(--no-cut writes strings whole)";
+      },
+      "", "AtLeastOne");
+}
+
 constexpr const char* kFooter =
     R"(Output: one line per HTML page, in sorted path order. table is aligned for
 reading (the default on a terminal); tsv has one header line of the field names (the
@@ -54,10 +70,19 @@ is converted from the code page to UTF-8, except with tsv --raw. Backslashes and
 bytes are written as \\, \t, \n, \r or \xHH, so one page is always one line.
 
 Pages that are not HTML (no "<HTML>" in their first 64 bytes) and files that cannot be
-read are reported on standard error and counted in the closing summary.
+read whole (a failed read, 2 GiB or more, out of memory) are reported on standard error
+with the reason and counted in the closing summary.
 
 Exit status: 0 success; 1 with --fail-on-broken when a page links to a missing file;
-2 usage error; 3 a named path does not exist; 4 the output could not be written.)";
+2 usage error; 3 a named path does not exist; 4 the output could not be written (the run
+stops at the first failed write); 5 a file or folder could not be read (also with
+--fail-on-broken, so no gate passes a page it did not check); 130 or 143 stopped by
+SIGINT or SIGTERM (the lines written are whole). Where several apply, the first in the
+order 4, 130/143, 3, 5, 1 is the status.
+
+Strings are cut at 65535 bytes by default (--max-len 65536): every realistic title,
+description and noindex text is shown whole, and no page's markup can make a run slow or
+exhaust the memory (20,000 nested noindex blocks hold gigabytes of noindex text).)";
 
 }  // namespace
 
@@ -97,10 +122,18 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
                  "Code page of the pages' text: 1251 or 1252 (default 1251)")
       ->check(CLI::IsMember({1251, 1252}))
       ->option_text("CP");
-  app.add_option("--max-len", options.max_len,
-                 "Cut strings as a host buffer of N bytes does: N-1 bytes (default: no cut)")
-      ->check(CLI::PositiveNumber)
-      ->option_text("N");
+  CLI::Option* max_len =
+      app.add_option("--max-len", options.max_len,
+                     "Cut strings as a host buffer of N bytes does: N-1 bytes (default 65536,\n"
+                     "which shows every realistic title, description and noindex text\n"
+                     "whole and bounds the memory a page of any markup takes)")
+          ->check(AtLeastOne())
+          ->option_text("N");
+  bool no_cut = false;
+  app.add_flag("--no-cut", no_cut,
+               "Write strings whole; a page with a string of more than 16 MiB is\n"
+               "reported as unreadable instead")
+      ->excludes(max_len);
   app.add_option("-j,--jobs", options.jobs, "Files read at the same time (default: the cores)")
       ->check(CLI::Range(1, kMaxJobs))
       ->option_text("N");
@@ -112,6 +145,7 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
 
   try {
     app.parse(argc, argv);
+    if (no_cut) options.max_len = 0;
     if (options.raw && options.format != OutputFormat::kTsv) {
       throw CLI::ValidationError("--raw", "only tsv output can be raw");
     }

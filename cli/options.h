@@ -8,6 +8,12 @@
 
 namespace pagefields::cli {
 
+// The cut strings get unless --max-len or --no-cut says otherwise: a host buffer of 64 KiB,
+// strings of up to 65535 bytes. That shows every realistic title, description and noindex
+// text whole, and bounds what one page costs whatever its markup (20,000 nested noindex
+// blocks make a noindex text of gigabytes).
+inline constexpr int kDefaultMaxLen = 65536;
+
 // What one run of the program was asked to do.
 struct Options {
   std::vector<std::string> paths;
@@ -15,7 +21,7 @@ struct Options {
   bool raw = false;          // tsv only: text bytes as they are, no code-page conversion
   std::vector<int> columns;  // FieldTable rows to show, in the order given
   int code_page = 1251;
-  int max_len = 0;  // host buffer size whose cut the values get; 0: no cut
+  int max_len = kDefaultMaxLen;  // host buffer size whose cut the values get; 0: no cut
   int jobs = 1;
   bool all_files = false;
   bool quiet = false;

@@ -16,7 +16,8 @@ namespace pagefields::cli {
 // worker 0: it works whenever the next result in order is not ready yet, so `jobs` threads
 // in all are busy and none waits to be woken per result. Workers are numbered below `jobs`,
 // and each runs one item at a time, so `worker` may pick state of its own. `work` must not
-// throw.
+// throw. When `emit` returns false the run stops: no further item is started or emitted, and
+// the items already started are finished before this returns.
 template <typename Result, typename Work, typename Emit>
 void RunInOrder(std::size_t count, int jobs, Work work, Emit emit) {
   const std::size_t helpers =
@@ -58,7 +59,10 @@ void RunInOrder(std::size_t count, int jobs, Work work, Emit emit) {
       result = std::move(done[emitted]);
       done[emitted].reset();
     }
-    emit(emitted, std::move(*result));
+    if (!emit(emitted, std::move(*result))) {
+      next = count;
+      return;
+    }
     ++emitted;
   }
 }

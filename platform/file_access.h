@@ -21,7 +21,7 @@ inline constexpr FileHandle kNoFile = -1;
 FileHandle OpenForReading(const char* path, std::int64_t& size);
 
 // Reads up to `count` bytes at the current position. Returns the number read (0 at the end
-// of the file), or -1 when the read fails.
+// of the file), or -1 when the read fails; errno (GetLastError on Windows) then tells why.
 int ReadBytes(FileHandle file, char* buffer, int count);
 
 void CloseFile(FileHandle file);

@@ -15,7 +15,8 @@ HANDLE AsHandle(FileHandle file) {
 // write sharing, so a page that another program holds open for writing is refused. Only a
 // disk file is kept open: reading a pipe or a device (a serial port, the console) could wait
 // forever or take bytes meant for another program. The size query takes the high 32 bits
-// too, so a file of 4 GiB or more is told as such and not mistaken for a small one.
+// too, so a file of 4 GiB or more is told as such and not mistaken for a small one; a size
+// that cannot be told is left at -1, which the loader takes as a failed read.
 FileHandle OpenForReading(const char* path, std::int64_t& size) {
   size = -1;
   const HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -34,6 +35,8 @@ FileHandle OpenForReading(const char* path, std::int64_t& size) {
   return reinterpret_cast<FileHandle>(file);
 }
 
+// A failed ReadFile (a locked region, a lost network share, a disk error) is a failed read,
+// never the end of the file: the caller then refuses the page instead of taking a part of it.
 int ReadBytes(FileHandle file, char* buffer, int count) {
   if (count <= 0) return 0;
   DWORD got = 0;

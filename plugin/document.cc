@@ -1,6 +1,5 @@
 #include "plugin/document.h"
 
-#include <climits>
 #include <new>
 
 #include "text/search.h"
@@ -27,32 +26,26 @@ class OpenFile {
   platform::FileHandle handle_;
 };
 
-// Positions are signed 32-bit, so a document holds at most INT_MAX bytes in all.
-constexpr std::int64_t kMaxDocumentLength = INT_MAX;
-
-// Appends the bytes of `file` from `position` (where it stands) up to `size`, read in place
-// so the file is held in memory once. Appends nothing when nothing remains or when the
-// remainder cannot be held in a document (2 GiB or more); a failed or short read keeps what
-// arrived. Throws std::bad_alloc when memory runs out, leaving `document` as it was.
-void ReadRemainder(platform::FileHandle file, std::int64_t position, std::int64_t size,
-                   DocumentText& document) {
-  if (position < 0 || size < 0) return;
-  const std::int64_t remainder = size - position;
-  if (remainder <= 0 ||
-      remainder > kMaxDocumentLength - static_cast<std::int64_t>(document.size())) {
-    return;
-  }
-
+// Reads the bytes of `file` behind the `document.size()` bytes already loaded, up to `size`,
+// in place, so the file is held in memory once. A read that meets the end of the file early
+// keeps what arrived: the file shrank, and that is the page as it now is. Returns false when
+// a read fails. Throws std::bad_alloc when memory runs out.
+bool ReadRemainder(platform::FileHandle file, std::int64_t size, DocumentText& document) {
   const std::size_t loaded = document.size();
+  const std::int64_t remainder = size - static_cast<std::int64_t>(loaded);
+  if (remainder <= 0) return true;
+
   document.Grow(static_cast<std::size_t>(remainder));
   std::size_t filled = loaded;
   while (filled < document.size()) {
     const int got = platform::ReadBytes(file, document.data() + filled,
                                         static_cast<int>(document.size() - filled));
-    if (got <= 0) break;
+    if (got < 0) return false;
+    if (got == 0) break;
     filled += static_cast<std::size_t>(got);
   }
   document.Shorten(filled);
+  return true;
 }
 
 // The first SniffLength bytes of `file` when they hold "<HTML>"; otherwise nullopt and why.
@@ -68,16 +61,23 @@ std::optional<DocumentText> Sniff(platform::FileHandle file, LoadFailure& failur
   return DocumentText(sniffed_bytes);
 }
 
-// Reads the rest through `read_rest`; a page too large to hold goes on with the sniffed bytes.
-template <typename ReadRest>
-std::optional<DocumentText> SniffAndRead(platform::FileHandle file, LoadFailure& failure,
-                                         ReadRest read_rest) {
+// The sniffed page with the rest of it read, or nullopt and why. Only an HTML file's size is
+// weighed, so a large file of another kind is still told as not HTML.
+std::optional<DocumentText> SniffAndRead(platform::FileHandle file, std::int64_t size,
+                                         LoadFailure& failure) {
   std::optional<DocumentText> document = Sniff(file, failure);
   if (!document) return std::nullopt;
-  try {
-    read_rest(*document);
-  } catch (const std::bad_alloc&) {
-    // Too large to hold: the request goes on with the sniffed bytes.
+  if (size < 0) {
+    failure = LoadFailure::kReadFailed;
+    return std::nullopt;
+  }
+  if (size > MaxDocumentLength) {
+    failure = LoadFailure::kTooLarge;
+    return std::nullopt;
+  }
+  if (!ReadRemainder(file, size, *document)) {
+    failure = LoadFailure::kReadFailed;
+    return std::nullopt;
   }
   return document;
 }
@@ -98,11 +98,15 @@ std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure)
 
 std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
                                              LoadFailure& failure) {
-  return SniffAndRead(file, failure, [file, size](DocumentText& document) {
-    // Nothing but the sniff has been read, so the file stands right after it: asking the
-    // position would cost a system call and tell nothing new.
-    ReadRemainder(file, static_cast<std::int64_t>(document.size()), size, document);
-  });
+  try {
+    // Nothing but the sniff is read before the rest, so the file stands right after it:
+    // asking the position would cost a system call and tell nothing new.
+    return SniffAndRead(file, size, failure);
+  } catch (const std::bad_alloc&) {
+    // A page loaded in part would answer as if its links and text were not there.
+    failure = LoadFailure::kOutOfMemory;
+    return std::nullopt;
+  }
 }
 
 std::string FolderOfPath(std::string_view path) {

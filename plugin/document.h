@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/file_access.h"
+#include "plugin/content_plugin.h"
 #include "plugin/document_text.h"
 
 namespace pagefields {
@@ -13,18 +14,25 @@ namespace pagefields {
 // A file is HTML when "<HTML>", in any letter case, lies wholly within its first bytes.
 inline constexpr int SniffLength = 64;
 
-// Why LoadDocument gave no document.
-enum class LoadFailure { kUnreadable, kNotHtml };
+// The longest page read: positions in a page are signed 32-bit.
+inline constexpr std::int64_t MaxDocumentLength = PAGEFIELDS_MAX_PAGE_LENGTH;
 
-// The whole file `path` as the DocumentText, or nullopt when it cannot be opened or read or
-// its first SniffLength bytes hold no "<HTML>"; the second form also tells which. Running out
-// of memory while reading the rest leaves the text loaded so far. The file is closed before
-// this returns.
+// Why LoadDocument gave no document. kUnreadable: the open or the first read failed.
+// kReadFailed: the read of the rest failed (not the end of the file); the platform's reason
+// is left in errno (GetLastError on Windows). kTooLarge: an HTML file longer than
+// MaxDocumentLength. kOutOfMemory: memory ran out while the page was loaded.
+enum class LoadFailure { kUnreadable, kNotHtml, kReadFailed, kTooLarge, kOutOfMemory };
+
+// The whole file `path` as the DocumentText, or nullopt when it is not HTML (no "<HTML>" in
+// its first SniffLength bytes) or cannot be loaded whole; the second form also tells why. A
+// read that meets the end of the file early (it shrank since it was opened) gives the page as
+// it now is. Never throws. The file is closed before this returns.
 std::optional<DocumentText> LoadDocument(const char* path);
 std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure);
 
 // LoadDocument for a file the caller has opened and not read yet, whose size it knows; the
-// caller closes it. Reads as LoadDocument does, without asking the size or the position.
+// caller closes it. Reads as LoadDocument does, without asking the size or the position; a
+// `size` of -1 (not known) is a failed read.
 std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
                                              LoadFailure& failure);
 

@@ -10,6 +10,8 @@
 #endif
 
 #include <chrono>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <string>
@@ -189,6 +191,24 @@ TEST_F(ValueRequest, ReadsAFileAnotherHandleHoldsOpen) {
   std::ifstream holder(page, std::ios::binary);
   ASSERT_TRUE(holder.is_open());
   EXPECT_EQ(AskText(page, kTitle), "T");
+}
+
+// Positions are signed 32-bit: a page of 2 GiB or more is refused, not read in part. The
+// files are sparse; the last one's size has small low 32 bits, as a 32-bit size query sees it.
+TEST_F(ValueRequest, PageOf2GiBOrMoreIsNotSupported) {
+  const std::string head = "<html><title>T</title><a href=\"missing.html\">x</a>";
+  for (const std::uintmax_t size : {0x80000000ULL, 0x80000001ULL, 0x100000040ULL}) {
+    const std::string page = folder_.Write("huge.html", head);
+    std::error_code error;
+    std::filesystem::resize_file(page, size, error);
+    if (error) GTEST_SKIP() << "no sparse file of " << size << " bytes here: " << error.message();
+    for (const int field : {kTitle, kTitleLength, kLinks, kBrokenLink}) {
+      const Answer answer = Ask(page, field, 16);
+      EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED) << size << " bytes, field " << field;
+      EXPECT_EQ(answer.bytes_written(16), 0) << size << " bytes, field " << field;
+    }
+    std::filesystem::remove(page);
+  }
 }
 
 #if !defined(_WIN32)
