@@ -63,7 +63,7 @@ class OpenFile {
 };
 
 FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
-                         TargetCache& targets) {
+                         const TextDelivery& delivery, TargetCache& targets) {
   const std::string& path = file.path;
   // A file the walk saw as regular is opened at once; the open tells what changed since.
   if (!file.regular) {
@@ -98,12 +98,13 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
   const std::string folder = FolderOfPath(path);
   targets.StartPage(folder);
   // With a cut, string rows need to hold only the bytes the cut keeps.
-  report.values = max_len > 0 ? ComputeFieldsForBuffer(*document, folder, wanted, max_len, exists)
-                              : ComputeFields(*document, folder, wanted, exists);
+  report.values = max_len > 0
+                      ? ComputeFieldsForBuffer(*document, folder, wanted, max_len, delivery, exists)
+                      : ComputeFields(*document, folder, wanted, exists);
   report.has_broken_link = !report.values[kBrokenLinkRow].text.empty();
   for (int row = 0; row < kFieldCount; ++row) {
     if (FieldTable[row].type == FieldTypeString) {
-      report.values[row].text = DeliveredText(report.values[row].text, max_len);
+      report.values[row].text = DeliveredText(report.values[row], max_len, delivery);
     }
   }
   return report;
@@ -111,9 +112,10 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
 
 }  // namespace
 
-FileReport InspectFile(const WalkedFile& file, FieldSet wanted, int max_len, TargetCache& targets) {
+FileReport InspectFile(const WalkedFile& file, FieldSet wanted, int max_len,
+                       const TextDelivery& delivery, TargetCache& targets) {
   try {
-    return InspectLoaded(file, wanted, max_len, targets);
+    return InspectLoaded(file, wanted, max_len, delivery, targets);
   } catch (const std::bad_alloc&) {
     // The page was read; a value without a cut (nested noindex blocks) outgrew the memory.
     FileReport report;

@@ -10,6 +10,7 @@
 #include "cli/code_page.h"
 #include "cli/folder_walk.h"
 #include "cli/inspect_file.h"
+#include "cli/line_escape.h"
 #include "cli/options.h"
 #include "cli/ordered_runner.h"
 #include "cli/output_format.h"
@@ -27,8 +28,9 @@ constexpr int kExitFailed = 4;  // the output could not be written, or the run b
 
 constexpr std::size_t kOutputBuffer = 1 << 16;
 
+// Control bytes in a path are escaped, so that a name cannot break or fake a message line.
 void Report(const std::string& path, const std::string& reason) {
-  std::fprintf(stderr, "pagefields: %s: %s\n", path.c_str(), reason.c_str());
+  std::fprintf(stderr, "pagefields: %s: %s\n", EscapeForLine(path).c_str(), reason.c_str());
 }
 
 // Names on standard error what the walk could not use; folders that could not be listed
@@ -46,13 +48,8 @@ void ReportWalkProblems(const WalkResult& walk, RunCounts& counts) {
 
 int Run(const Options& options) {
   const auto started = std::chrono::steady_clock::now();
-  const bool convert = !options.raw;
-  const std::optional<CodePage> code_page =
-      convert ? CodePage::Open(options.code_page) : std::nullopt;
-  if (convert && !code_page) {
-    std::fprintf(stderr, "pagefields: iconv cannot convert code page %d\n", options.code_page);
-    return kExitUsage;
-  }
+  const TextForm form =
+      MakeTextForm(options.raw, options.code_page ? &*options.code_page : nullptr);
 
   RunCounts counts;
   const WalkResult walk = CollectFiles(options.paths, options.all_files);
@@ -63,8 +60,7 @@ int Run(const Options& options) {
 
   FieldSet wanted;
   for (const int row : options.columns) wanted.set(static_cast<std::size_t>(row));
-  const auto writer =
-      MakePageWriter(options.format, options.columns, code_page ? &*code_page : nullptr, stdout);
+  const auto writer = MakePageWriter(options.format, options.columns, form, stdout);
   ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, walk.files.size(), stderr);
 
   // One cache per worker; the folders the walk listed need not be listed again.
@@ -73,7 +69,7 @@ int Run(const Options& options) {
   RunInOrder<FileReport>(
       walk.files.size(), options.jobs,
       [&](std::size_t worker, std::size_t i) {
-        return InspectFile(walk.files[i], wanted, options.max_len, targets[worker]);
+        return InspectFile(walk.files[i], wanted, options.max_len, form.values, targets[worker]);
       },
       [&](std::size_t i, FileReport report) {
         ++counts.considered;

@@ -155,7 +155,12 @@ TEST_F(CommandLine, CodePageDecidesTheUtf8AndRawKeepsTheBytes) {
       {{"--codepage", "1251"}, "Привет, \"мир\""},
       {{"--codepage", "1252"}, "Ïðèâåò, \"ìèð\""},
       {{"--raw"}, kGreeting1251},
-      {{"--max-len", "4"}, "При"},
+      {{"--codepage", "auto"}, "Привет, \"мир\""},
+      {{"--codepage", "KOI8-R"}, "оПХБЕР, \"ЛХП\""},
+      // A host buffer of N bytes holds N - 1 bytes and never half a character.
+      {{"--max-len", "4"}, "П"},
+      {{"--max-len", "5"}, "Пр"},
+      {{"--max-len", "7"}, "При"},
       {{"--max-len", "4", "--raw"}, kGreeting1251.substr(0, 3)},
   };
   for (const Case& c : cases) {
@@ -261,7 +266,8 @@ TEST_F(CommandLine, ExitCodes) {
       {{"--format", "xml", "site"}, 2},
       {{"--fields", "Title,Brocken", "site"}, 2},
       {{"--fields", "", "site"}, 2},
-      {{"--codepage", "866", "site"}, 2},
+      {{"--codepage", "no-such-code-page", "site"}, 2},
+      {{"--codepage", "UTF-8", "site"}, 2},  // not single-byte
       {{"--format", "csv", "--raw", "site"}, 2},
       {{"-j", "0", "site"}, 2},
       {{"--max-len", "0", "site"}, 2},
@@ -322,7 +328,7 @@ TEST_F(CommandLine, ManPageDescribesEveryOption) {
 }
 
 // A page drawn from pieces that every extractor reacts to: entities, blanks and line breaks,
-// meta tags, links of every kind, noindex blocks, Windows-1251 words and a NUL byte.
+// meta tags, links of every kind, noindex blocks, Windows-1251 and UTF-8 words, a NUL byte.
 std::string RandomPage(std::mt19937& random) {
   static const std::vector<std::string> pieces = {
       "<title>Garage &laquo;Fast&raquo; &nbsp;\tcars</title>",
@@ -332,6 +338,8 @@ std::string RandomPage(std::mt19937& random) {
       "<meta name=keywords content=\"cars, speed\">",
       "<h1>Head &quot;one&quot;</h1>",
       "<h2>Second\nline</h2>",
+      "<h2>Дом &laquo;мой&raquo; — café</h2>",                 // UTF-8
+      "<noindex>UTF-8 мир and \xEC\xE8\xF0 in one</noindex>",  // UTF-8 and Windows-1251
       "<a href=\"http://example.com/\">web</a>",
       "<a href=\"mailto:shop@example.com\">mail</a>",
       "<a href=\"exists.html\">here</a>",
@@ -365,7 +373,7 @@ TEST_F(CommandLine, ValuesEqualWhatThePluginDelivers) {
   const std::string site = (folder_.path() / "site").string();
   for (const int max_len : {65536, 1, 2, 9}) {
     const ProgramRun run =
-        Run({"--raw", "--max-len", std::to_string(max_len), site, PAGEFIELDS_EXAMPLE_SITE});
+        Run({"--max-len", std::to_string(max_len), site, PAGEFIELDS_EXAMPLE_SITE});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 45u);
