@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -172,6 +173,82 @@ TEST_F(CommandLine, CodePageDecidesTheUtf8AndRawKeepsTheBytes) {
     EXPECT_EQ(run.out, "File\tTitle\tLength(Title)\nsmall/a.html\t" + c.title + "\t13\n")
         << ::testing::PrintToString(c.options);
   }
+}
+
+// The bytes that two hexadecimal digits each stand for.
+std::string FromHex(const std::string& hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  }
+  return bytes;
+}
+
+// The text of `key`'s string value in a jsonl line (no escapes expected), or "-" without it.
+std::string JsonString(const std::string& line, const std::string& key) {
+  const std::string opening = "\"" + key + "\":\"";
+  const std::size_t start = line.find(opening);
+  if (start == std::string::npos) return "-";
+  const std::size_t from = start + opening.size();
+  return line.substr(from, line.find('"', from) - from);
+}
+
+// Characters of a UTF-8 line, as a terminal lays them out.
+std::size_t Columns(const std::string& line) {
+  std::size_t columns = 0;
+  for (const char byte : line) columns += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+  return columns;
+}
+
+TEST_F(CommandLine, PathsThatAreNotUtf8StayDistinctAndRecoverable) {
+  // "главная" in Windows-1251, the same with its last byte changed, the byte Windows-1251
+  // leaves unassigned, and the UTF-8 replacement character that byte is shown as.
+  const std::vector<std::string> names = {"\xE3\xEB\xE0\xE2\xED\xE0\xFF.html",
+                                          "\xE3\xEB\xE0\xE2\xED\xE0\xFE.html", "\x98.html",
+                                          "\xEF\xBF\xBD.html", "plain.html"};
+  for (const std::string& name : names) folder_.Write("site/" + name, "<html><title>T</title>");
+
+  const ProgramRun jsonl = Run({"--format", "jsonl", "--fields", "Title", "site"});
+  ASSERT_EQ(jsonl.exit_code, 0) << jsonl.err;
+  const std::vector<std::string> lines = Lines(jsonl.out);
+  ASSERT_EQ(lines.size(), names.size());
+  std::vector<std::string> recovered;
+  for (const std::string& line : lines) {
+    const std::string file = JsonString(line, "File");
+    const std::string bytes = JsonString(line, "File_bytes");
+    // A UTF-8 path is exact as it stands; any other is recovered from its bytes.
+    recovered.push_back(bytes == "-" ? file : FromHex(bytes));
+    EXPECT_TRUE(fs::exists(folder_.path() / recovered.back())) << line;
+  }
+  std::vector<std::string> expected;
+  for (const std::string& name : names) expected.push_back("site/" + name);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(recovered, expected);
+  // People read the names decoded, the same as text is.
+  EXPECT_NE(jsonl.out.find("{\"File\":\"site/главная.html\",\"File_bytes\":\"736974652f"
+                           "e3ebe0e2ede0ff2e68746d6c\",\"Title\":\"T\"}"),
+            std::string::npos)
+      << jsonl.out;
+
+  const ProgramRun tsv = Run({"--fields", "Title", "site"});
+  EXPECT_EQ(FileColumn(tsv.out),
+            (std::vector<std::string>{"site/plain.html", "site/\xEF\xBF\xBD.html",
+                                      "site/главнаю.html", "site/главная.html",
+                                      "site/\xEF\xBF\xBD.html"}));  // in the order of the raw bytes
+  EXPECT_EQ(FileColumn(Run({"--raw", "--fields", "Title", "site"}).out), expected);
+
+  // The table's Title column starts at the same place on every line.
+  const ProgramRun table = Run({"--format", "table", "--fields", "Title,Length(Title)", "site"});
+  const std::vector<std::string> rows = Lines(table.out);
+  ASSERT_EQ(rows.size(), names.size() + 1);
+  for (const std::string& row : rows) EXPECT_EQ(Columns(row), Columns(rows[0])) << row;
+}
+
+TEST_F(CommandLine, MessagesEscapeControlBytesInPaths) {
+  folder_.Write("site/two\nlines.html", "not a page");
+  const ProgramRun run = Run({"site"});
+  EXPECT_NE(run.err.find("pagefields: site/two\\nlines.html: not HTML"), std::string::npos)
+      << run.err;
 }
 
 TEST_F(CommandLine, WalksFoldersAndReportsEveryFileThatIsNoPage) {

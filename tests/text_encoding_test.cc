@@ -82,10 +82,13 @@ TEST(TextEncoding, EachHostReadsStringsInItsOwnEncoding) {
 TEST(TextEncoding, ByteBeyondTheCutDecidesTheEncoding) {
   TempFolder folder;
   const std::string utf8_then_1251 = "Дом" + std::string(3000, 'x') + "\xC4";
-  const std::string page =
-      folder.Write("late.html", "<html><title>" + utf8_then_1251 + "</title>"
-                                "<meta name=description content=\"" + utf8_then_1251 + "\">"
-                                "<noindex>" + utf8_then_1251 + "</noindex>");
+  const std::string page = folder.Write("late.html", "<html><title>" + utf8_then_1251 +
+                                                         "</title>"
+                                                         "<meta name=description content=\"" +
+                                                         utf8_then_1251 +
+                                                         "\">"
+                                                         "<noindex>" +
+                                                         utf8_then_1251 + "</noindex>");
   for (const int field : {kTitle, kDescription, kNoindex}) {
 #if defined(_WIN32)
     EXPECT_EQ(Ask(page, field, 8).text(), "Домx") << field;

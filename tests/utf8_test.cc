@@ -19,19 +19,19 @@ TEST(IsUtf8, TakesOnlyTheStrictForm) {
       {"nul\0inside"s, true},
       {"Дом — café €𝄞", true},
       {"\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", true},
-      {"\xC0\xAF", false},              // overlong '/'
-      {"\xC1\xBF", false},              // overlong
-      {"\xE0\x9F\xBF", false},          // overlong three-byte form
-      {"\xF0\x8F\xBF\xBF", false},      // overlong four-byte form
-      {"\xED\xA0\x80", false},          // surrogate U+D800
-      {"\xED\xBF\xBF", false},          // surrogate U+DFFF
-      {"\xF4\x90\x80\x80", false},      // above U+10FFFF
-      {"\xF5\x80\x80\x80", false},      // no such lead byte
-      {"\x80", false},                  // a continuation byte alone
-      {"abcdefgh\xD0", false},          // cut short at the end, behind an ASCII run
-      {"\xE2\x80", false},              // cut short
-      {"\xE2\x80x", false},             // broken by ASCII
-      {"\xC4\xEE\xEC", false},          // Windows-1251
+      {"\xC0\xAF", false},          // overlong '/'
+      {"\xC1\xBF", false},          // overlong
+      {"\xE0\x9F\xBF", false},      // overlong three-byte form
+      {"\xF0\x8F\xBF\xBF", false},  // overlong four-byte form
+      {"\xED\xA0\x80", false},      // surrogate U+D800
+      {"\xED\xBF\xBF", false},      // surrogate U+DFFF
+      {"\xF4\x90\x80\x80", false},  // above U+10FFFF
+      {"\xF5\x80\x80\x80", false},  // no such lead byte
+      {"\x80", false},              // a continuation byte alone
+      {"abcdefgh\xD0", false},      // cut short at the end, behind an ASCII run
+      {"\xE2\x80", false},          // cut short
+      {"\xE2\x80x", false},         // broken by ASCII
+      {"\xC4\xEE\xEC", false},      // Windows-1251
   };
   for (const auto& c : cases) EXPECT_EQ(IsUtf8(c.text), c.utf8) << c.text;
 }
