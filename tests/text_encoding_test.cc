@@ -16,10 +16,10 @@ constexpr int kDescription = 3;
 constexpr int kNoindex = 17;
 
 struct Case {
-  std::string title;    // the raw bytes between <title> and </title>
-  int max_len;          // the host buffer
-  std::string linux;    // what a Linux host receives, UTF-8
-  std::string windows;  // what a Windows host receives, the page's bytes
+  std::string title;       // the raw bytes between <title> and </title>
+  int max_len;             // the host buffer
+  std::string on_linux;    // what a Linux host receives, UTF-8
+  std::string on_windows;  // what a Windows host receives, the page's bytes
 };
 
 // clang-format off
@@ -64,9 +64,9 @@ TEST(TextEncoding, EachHostReadsStringsInItsOwnEncoding) {
     const std::string page = folder.Write("p" + std::to_string(page_number++) + ".html",
                                           "<html><title>" + c.title + "</title>");
 #if defined(_WIN32)
-    const std::string& expected = c.windows;
+    const std::string& expected = c.on_windows;
 #else
-    const std::string& expected = c.linux;
+    const std::string& expected = c.on_linux;
 #endif
     const Answer answer = Ask(page, kTitle, c.max_len);
     EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_STRING);
