@@ -36,8 +36,10 @@ enum Row : int {
   kNoindex,
 };
 
-// Beyond the buffer's bytes, how much of a long Noindex text is judged UTF-8 or not at
-// least, besides half the document's size.
+// How much of a Noindex text longer than the buffer shows is judged UTF-8 or not. Nested
+// blocks repeat their text once per opening marker, so the whole text can grow with the
+// square of the document; it is not built. Beyond this bound a text is judged on its start:
+// a start that is UTF-8 is delivered as UTF-8, and shows as such, whatever follows.
 constexpr std::size_t kUtf8JudgedBytes = std::size_t{1} << 16;
 
 bool IsUtf8UpToNul(std::string_view text) {
@@ -85,40 +87,29 @@ bool WantsAny(FieldSet wanted, int first_row, int row_count) {
 // the decoded count mostly settles them (it does while fewer than one raw byte in eighteen
 // starts an entity) at a small part of the cost of a cut for a text of entities only; that
 // cut is taken when it does not.
-// `whole` tells whether that is the whole text.
 std::string NoindexShown(std::string_view document, std::size_t shown_bytes,
-                         std::size_t shown_decoded, bool& whole) {
+                         std::size_t shown_decoded) {
   const std::size_t first_cut = shown_decoded + shown_decoded / 2 + 6;
   if (shown_bytes == kWholeText || first_cut >= shown_bytes) {
-    std::string text = ExtractNoindexText(document, shown_bytes);
-    whole = shown_bytes == kWholeText || text.size() < shown_bytes;
-    return text;
+    return ExtractNoindexText(document, shown_bytes);
   }
   std::string text = ExtractNoindexText(document, first_cut);
   // Shorter than the cut: the whole text.
-  whole = text.size() < first_cut;
-  if (whole || SettledDecodedBytes(text) >= shown_decoded) return text;
-  text = ExtractNoindexText(document, shown_bytes);
-  whole = text.size() < shown_bytes;
-  return text;
+  if (text.size() < first_cut || SettledDecodedBytes(text) >= shown_decoded) return text;
+  return ExtractNoindexText(document, shown_bytes);
 }
 
 // The Noindex row. Whether the whole text is UTF-8 is asked only when `judge_utf8`; a text
-// cut for the buffer is then taken further, up to a bound: nested blocks repeat their text
-// once per opening marker, so the whole text can grow with the square of the document and
-// is not built. A text longer than the bound is judged on its first kUtf8JudgedBytes bytes.
+// is then taken as far as kUtf8JudgedBytes at least, unless the page is all ASCII.
 RawFieldValue NoindexValue(std::string_view document, std::size_t shown_bytes,
                            std::size_t shown_decoded, bool judge_utf8) {
   RawFieldValue value;
-  bool whole = false;
-  value.text = NoindexShown(document, shown_bytes, shown_decoded, whole);
-  if (!judge_utf8) return value;
-  if (whole || value.text.find('\0') != std::string::npos) {
-    value.utf8 = IsUtf8UpToNul(value.text);
-    return value;
+  if (judge_utf8 && shown_bytes < kUtf8JudgedBytes && !IsAscii(document)) {
+    value.text = ExtractNoindexText(document, kUtf8JudgedBytes);
+  } else {
+    value.text = NoindexShown(document, shown_bytes, shown_decoded);
   }
-  const std::size_t bound = document.size() / 2 + kUtf8JudgedBytes;
-  value.utf8 = IsUtf8UpToNul(ExtractNoindexText(document, bound));
+  value.utf8 = judge_utf8 && IsUtf8UpToNul(value.text);
   return value;
 }
 

@@ -36,6 +36,16 @@ TEST(IsUtf8, TakesOnlyTheStrictForm) {
   for (const auto& c : cases) EXPECT_EQ(IsUtf8(c.text), c.utf8) << c.text;
 }
 
+TEST(IsAscii, LooksAtEveryByte) {
+  EXPECT_TRUE(IsAscii(""));
+  EXPECT_TRUE(IsAscii("nul\0and\x7F, long enough for whole words"s));
+  for (std::size_t at = 0; at < 20; ++at) {
+    std::string text(20, 'a');
+    text[at] = '\x80';
+    EXPECT_FALSE(IsAscii(text)) << at;
+  }
+}
+
 TEST(Utf8CutLength, NeverSplitsACharacter) {
   const std::string text = "aЖ—𝄞";  // 1, 2, 3 and 4 bytes: characters end at 1, 3, 6, 10
   const std::size_t expected[] = {0, 1, 1, 3, 3, 3, 6, 6, 6, 6, 10, 10};

@@ -1,5 +1,7 @@
 #include "text/utf8.h"
 
+#include <cstring>
+
 namespace pagefields {
 namespace {
 
@@ -38,20 +40,31 @@ std::size_t CharacterLength(std::string_view text, std::size_t at) {
   return length;
 }
 
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
+// The length of the run of ASCII bytes that starts at text[at], found eight bytes at a time.
+std::size_t AsciiRun(std::string_view text, std::size_t at) {
+  const std::size_t start = at;
+  for (; at + 8 <= text.size(); at += 8) {
+    std::uint64_t eight = 0;
+    std::memcpy(&eight, text.data() + at, 8);
+    if ((eight & kHighBits) != 0) break;
+  }
+  while (at < text.size() && static_cast<unsigned char>(text[at]) < 0x80) ++at;
+  return at - start;
+}
+
 }  // namespace
+
+bool IsAscii(std::string_view text) {
+  return AsciiRun(text, 0) == text.size();
+}
 
 bool IsUtf8(std::string_view text) {
   std::size_t at = 0;
   while (at < text.size()) {
-    // Runs of ASCII, the bulk of most values, are passed eight bytes at a time.
-    while (at + 8 <= text.size()) {
-      std::uint64_t eight = 0;
-      for (std::size_t i = 0; i < 8; ++i) {
-        eight |= static_cast<std::uint64_t>(static_cast<unsigned char>(text[at + i])) << (8 * i);
-      }
-      if ((eight & 0x8080808080808080u) != 0) break;
-      at += 8;
-    }
+    // Runs of ASCII are the bulk of most values.
+    at += AsciiRun(text, at);
     if (at == text.size()) break;
     const std::size_t length = CharacterLength(text, at);
     if (length == 0) return false;

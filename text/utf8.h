@@ -12,6 +12,9 @@ namespace pagefields {
 // U+DFFF), nothing above U+10FFFF, no sequence cut short. The empty text is UTF-8.
 bool IsUtf8(std::string_view text);
 
+// Whether every byte of `text` is below 0x80.
+bool IsAscii(std::string_view text);
+
 // The length of the longest prefix of the UTF-8 `text` that holds at most `max_bytes` bytes
 // and ends between two characters: a character the cut would split is left out whole.
 std::size_t Utf8CutLength(std::string_view text, std::size_t max_bytes);
