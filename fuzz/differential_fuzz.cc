@@ -28,6 +28,7 @@ using pagefields::FieldTable;
 using pagefields::ValueNotSupported;
 
 constexpr int kGuard = 8;
+constexpr int kNoindexRow = 17;
 constexpr char kFill = '\x5A';
 
 struct Request {
@@ -127,7 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       LibraryAnswer(request, folder, pagefields::kUtf8OrWindows1251, utf8.data() + kGuard);
   const bool is_string = expected.result == pagefields::FieldTypeString;
   Compare(request, "UTF-8", utf8_result, utf8, expected.result,
-          is_string ? pagefields::model::ModelUtf8Delivery(expected.text, request.max_len)
+          is_string ? pagefields::model::ModelUtf8Delivery(expected.text, request.max_len,
+                                                           request.field == kNoindexRow
+                                                               ? pagefields::kNoindexJudgedBytes
+                                                               : std::string::npos)
                     : expected.written);
   return 0;
 }

@@ -36,12 +36,6 @@ enum Row : int {
   kNoindex,
 };
 
-// How much of a Noindex text longer than the buffer shows is judged UTF-8 or not. Nested
-// blocks repeat their text once per opening marker, so the whole text can grow with the
-// square of the document; it is not built. Beyond this bound a text is judged on its start:
-// a start that is UTF-8 is delivered as UTF-8, and shows as such, whatever follows.
-constexpr std::size_t kUtf8JudgedBytes = std::size_t{1} << 16;
-
 bool IsUtf8UpToNul(std::string_view text) {
   return IsUtf8(text.substr(0, text.find('\0')));
 }
@@ -100,16 +94,25 @@ std::string NoindexShown(std::string_view document, std::size_t shown_bytes,
 }
 
 // The Noindex row. Whether the whole text is UTF-8 is asked only when `judge_utf8`; a text
-// is then taken as far as kUtf8JudgedBytes at least, unless the page is all ASCII.
+// is then taken as far as kNoindexJudgedBytes at least, unless the page is all ASCII.
 RawFieldValue NoindexValue(std::string_view document, std::size_t shown_bytes,
                            std::size_t shown_decoded, bool judge_utf8) {
   RawFieldValue value;
-  if (judge_utf8 && shown_bytes < kUtf8JudgedBytes && !IsAscii(document)) {
-    value.text = ExtractNoindexText(document, kUtf8JudgedBytes);
+  // One byte past the bound tells a text cut there from one that ends there.
+  if (judge_utf8 && shown_bytes <= kNoindexJudgedBytes && !IsAscii(document)) {
+    value.text = ExtractNoindexText(document, kNoindexJudgedBytes + 1);
   } else {
     value.text = NoindexShown(document, shown_bytes, shown_decoded);
   }
-  value.utf8 = judge_utf8 && IsUtf8UpToNul(value.text);
+  if (!judge_utf8) return value;
+  std::string_view judged = value.text;
+  judged = judged.substr(0, judged.find('\0'));
+  // A text cut at the bound may end inside a character that goes on behind it.
+  if (judged.size() > kNoindexJudgedBytes) {
+    judged = judged.substr(0, kNoindexJudgedBytes);
+    judged = judged.substr(0, WholeCharactersLength(judged));
+  }
+  value.utf8 = IsUtf8(judged);
   return value;
 }
 

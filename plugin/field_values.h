@@ -23,6 +23,12 @@ struct RawFieldValue {
   bool utf8 = false;  // the whole raw text, up to its first NUL, is strict UTF-8
 };
 
+// How much of a Noindex text is judged UTF-8 or not. Nested blocks repeat their text once
+// per opening marker, so the whole text can grow with the square of the page; it is not
+// built. A longer text is judged on its start: a start that is UTF-8 is delivered as UTF-8,
+// and shows as such, whatever follows. Every other string value is judged whole.
+inline constexpr std::size_t kNoindexJudgedBytes = std::size_t{1} << 16;
+
 using FieldSet = std::bitset<kFieldCount>;
 using FieldValues = std::array<RawFieldValue, kFieldCount>;
 

@@ -98,5 +98,25 @@ TEST(TextEncoding, ByteBeyondTheCutDecidesTheEncoding) {
   }
 }
 
+// A Noindex text, which nested blocks can make far longer than the page, is judged on its
+// first 64 KiB only (a character cut there counting as whole); every other value whole.
+TEST(TextEncoding, LongNoindexTextIsJudgedOnItsStart) {
+  TempFolder folder;
+  std::string letters;
+  for (int i = 0; i < 40000; ++i) letters += "Ж";  // 80,000 bytes
+  for (const std::string& start : {std::string(), std::string("a")}) {
+    const std::string text = start + letters + "\xC4";  // a Windows-1251 byte at the end
+    const std::string page = folder.Write(
+        "long.html", "<html><title>" + text + "</title><noindex>" + text + "</noindex>");
+#if defined(_WIN32)
+    EXPECT_EQ(Ask(page, kNoindex, 7).text(), (start + "ЖЖЖ").substr(0, 6));
+#else
+    // Noindex: its start is UTF-8. Title: judged whole, so read as Windows-1251 (D0 96 is Р–).
+    EXPECT_EQ(Ask(page, kNoindex, 7).text(), start.empty() ? "ЖЖЖ" : "aЖЖ");
+    EXPECT_EQ(Ask(page, kTitle, 7).text(), start + "Р–");
+#endif
+  }
+}
+
 }  // namespace
 }  // namespace pagefields::testing

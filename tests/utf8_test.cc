@@ -54,6 +54,24 @@ TEST(Utf8CutLength, NeverSplitsACharacter) {
   }
 }
 
+TEST(WholeCharactersLength, DropsOnlyACharacterCutShort) {
+  const struct {
+    std::string text;
+    std::size_t length;
+  } cases[] = {
+      {"", 0},
+      {"ab", 2},
+      {"aЖ", 3},
+      {"a\xD0", 1},
+      {"a\xE2\x80", 1},
+      {"a\xE2\x80\x94", 4},
+      {"a\xF0\x9D\x84", 1},
+      {"\x80\x80\x80\x80", 4},
+      {"a\xC4", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WholeCharactersLength(c.text), c.length) << c.text;
+}
+
 TEST(CodePageTable, DecodesWindows1251) {
   std::string utf8;
   AppendDecoded(utf8, "AZ \xC0\xDF\xE0\xFF\xA8\xB8\xAB\xBB\x96\x97\x98\x88\xB9", kWindows1251);

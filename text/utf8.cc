@@ -84,6 +84,17 @@ std::size_t Utf8CutLength(std::string_view text, std::size_t max_bytes) {
   return IsContinuation(static_cast<unsigned char>(text[cut])) ? max_bytes : cut;
 }
 
+std::size_t WholeCharactersLength(std::string_view text) {
+  const std::size_t size = text.size();
+  for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
+    const auto byte = static_cast<unsigned char>(text[size - back]);
+    if (IsContinuation(byte)) continue;
+    const std::size_t announced = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return announced > back ? size - back : size;
+  }
+  return size;
+}
+
 void AppendUtf8(std::string& out, char32_t code_point) {
   if (code_point < 0x80) {
     out += static_cast<char>(code_point);

@@ -19,6 +19,10 @@ bool IsAscii(std::string_view text);
 // and ends between two characters: a character the cut would split is left out whole.
 std::size_t Utf8CutLength(std::string_view text, std::size_t max_bytes);
 
+// The length of `text` without a character its end cuts short: the bytes from the last lead
+// byte among its last three on, when they are fewer than that lead byte announces.
+std::size_t WholeCharactersLength(std::string_view text);
+
 // Appends the UTF-8 form of `code_point` (at most U+FFFF) to `out`.
 void AppendUtf8(std::string& out, char32_t code_point);
 

@@ -477,11 +477,26 @@ bool IsStrictUtf8(const std::string& text) {
 
 }  // namespace
 
-std::string ModelUtf8Delivery(const std::string& text, int max_len) {
+std::string ModelUtf8Delivery(const std::string& text, int max_len, std::size_t judged_bytes) {
   if (max_len < 1) return {};
   const std::string measured = text.c_str();
   std::string utf8;
-  if (IsStrictUtf8(measured)) {
+  std::string judged = measured;
+  if (judged.size() > judged_bytes) {
+    // Judged on its first bytes, less a character they cut short.
+    judged = judged.substr(0, judged_bytes);
+    std::size_t lead = judged.size();
+    while (lead > 0 && judged.size() - lead < 3 &&
+           (static_cast<unsigned char>(judged[lead - 1]) & 0xC0) == 0x80) {
+      --lead;
+    }
+    if (lead > 0) {
+      const auto byte = static_cast<unsigned char>(judged[lead - 1]);
+      const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+      if (lead - 1 + length > judged.size()) judged.resize(lead - 1);
+    }
+  }
+  if (IsStrictUtf8(judged)) {
     utf8 = measured;
     utf8 = ReplaceStr(utf8, "&laquo;", "\xC2\xAB");
     utf8 = ReplaceStr(utf8, "&raquo;", "\xC2\xBB");

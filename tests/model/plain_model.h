@@ -32,7 +32,9 @@ struct ModelAnswer {
 // that is strict UTF-8, with the six entities as UTF-8 characters, else with the entities
 // decoded to single bytes and all of it decoded from Windows-1251; then as many whole
 // characters as fit in max_len - 1 bytes, and a NUL. Nothing when max_len is below 1.
-std::string ModelUtf8Delivery(const std::string& text, int max_len);
+// Whether the value is UTF-8 is judged on its first `judged_bytes` bytes.
+std::string ModelUtf8Delivery(const std::string& text, int max_len,
+                              std::size_t judged_bytes = std::string::npos);
 
 // One request for field `field_index` of a file whose bytes are `file_bytes`, held in
 // memory; `folder` is its DocumentFolder and `query` answers the broken-link probe.
