@@ -109,7 +109,8 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
       })
       ->option_text("NAME");
   app.add_option("--max-len", options.max_len,
-                 "Cut strings as a host buffer of N bytes does: N-1 bytes (default: no cut)")
+                 "Cut strings as a host buffer of N bytes does: at most N-1 bytes,\n"
+                 "never half a character (default: no cut)")
       ->check(CLI::PositiveNumber)
       ->option_text("N");
   app.add_option("-j,--jobs", options.jobs, "Files read at the same time (default: the cores)")
