@@ -28,9 +28,11 @@ constexpr int kExitFailed = 4;  // the output could not be written, or the run b
 
 constexpr std::size_t kOutputBuffer = 1 << 16;
 
-// Control bytes in a path are escaped, so that a name cannot break or fake a message line.
+// Control bytes in a path are escaped, so that a name cannot break or fake a message line;
+// so are those of the reason, which may quote the path.
 void Report(const std::string& path, const std::string& reason) {
-  std::fprintf(stderr, "pagefields: %s: %s\n", EscapeForLine(path).c_str(), reason.c_str());
+  std::fprintf(stderr, "pagefields: %s: %s\n", EscapeForLine(path).c_str(),
+               EscapeForLine(reason).c_str());
 }
 
 // Names on standard error what the walk could not use; folders that could not be listed
