@@ -22,7 +22,6 @@ namespace {
 
 constexpr int kExitSuccess = 0;
 constexpr int kExitBrokenLinks = 1;
-constexpr int kExitUsage = 2;
 constexpr int kExitMissingPath = 3;
 constexpr int kExitFailed = 4;  // the output could not be written, or the run broke off
 
