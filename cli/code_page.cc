@@ -2,12 +2,16 @@
 
 #include <iconv.h>
 
-#include <cstring>
+#include <cctype>
+#include <cerrno>
 
 namespace pagefields::cli {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// What one byte of a code page became.
+enum class ByteResult { kCharacter, kUndefined, kIncomplete };
 
 // Closes the conversion on every way out.
 class Conversion {
@@ -21,8 +25,9 @@ class Conversion {
 
   bool is_open() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
 
-  // The UTF-8 form of one byte, or the replacement character when it has none.
-  std::string Convert(unsigned char byte) {
+  // The UTF-8 form of one byte into `utf8`: a character, a byte the code page leaves
+  // undefined, or one that only starts a character (the code page is not single-byte).
+  ByteResult Convert(unsigned char byte, std::string& utf8) {
     char in[1] = {static_cast<char>(byte)};
     char out[8] = {};
     char* in_at = in;
@@ -31,54 +36,59 @@ class Conversion {
     std::size_t out_left = sizeof out;
     ::iconv(handle_, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
     const std::size_t done = ::iconv(handle_, &in_at, &in_left, &out_at, &out_left);
+    if (done == static_cast<std::size_t>(-1) && errno == EINVAL) return ByteResult::kIncomplete;
     if (done == static_cast<std::size_t>(-1) || in_left != 0 || out_at == out || out_at - out > 3) {
-      return std::string(kReplacement);
+      utf8 = kReplacement;
+      return ByteResult::kUndefined;
     }
-    return std::string(out, out_at);
+    utf8.assign(out, out_at);
+    return ByteResult::kCharacter;
   }
 
  private:
   iconv_t handle_;
 };
 
+bool AllDigits(std::string_view name) {
+  if (name.empty()) return false;
+  for (const char c : name) {
+    if (std::isdigit(static_cast<unsigned char>(c)) == 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-std::optional<CodePage> CodePage::Open(int number) {
-  const std::string name = "CP" + std::to_string(number);
-  Conversion conversion("UTF-8", name.c_str());
-  if (!conversion.is_open()) return std::nullopt;
-  CodePage code_page;
-  for (int byte = 0; byte < 256; ++byte) {
-    const std::string utf8 = conversion.Convert(static_cast<unsigned char>(byte));
-    Utf8& entry = code_page.utf8_[static_cast<std::size_t>(byte)];
-    utf8.copy(entry.bytes.data(), entry.bytes.size());
-    entry.size = static_cast<std::uint8_t>(utf8.size());
+std::optional<CodePageTable> OpenCodePage(std::string_view name, std::string& error) {
+  const std::string iconv_name = AllDigits(name) ? "CP" + std::string(name) : std::string(name);
+  // iconv takes an empty name for the locale's own encoding.
+  Conversion conversion("UTF-8", iconv_name.empty() ? "-" : iconv_name.c_str());
+  if (!conversion.is_open()) {
+    error = "iconv knows no code page named '" + std::string(name) + "'";
+    return std::nullopt;
   }
-  return code_page;
-}
-
-std::string CodePage::ToUtf8(std::string_view text) const {
+  CodePageTable table;
   std::string utf8;
-  AppendUtf8(utf8, text);
-  return utf8;
+  for (int byte = 0; byte < 256; ++byte) {
+    const ByteResult result = conversion.Convert(static_cast<unsigned char>(byte), utf8);
+    const bool ascii_kept =
+        byte >= 0x80 || (utf8.size() == 1 && utf8[0] == static_cast<char>(byte));
+    if (result == ByteResult::kIncomplete || !ascii_kept) {
+      error = "'" + std::string(name) +
+              "' is not a single-byte code page whose first 128 bytes are ASCII";
+      return std::nullopt;
+    }
+    auto& [bytes, size] = table.characters[static_cast<std::size_t>(byte)];
+    utf8.copy(bytes.data(), bytes.size());
+    size = static_cast<std::uint8_t>(utf8.size());
+  }
+  return table;
 }
 
-void CodePage::AppendUtf8(std::string& out, std::string_view text) const {
-  // Room for the longest result is made first, then bytes are stored without further checks.
-  const std::size_t start = out.size();
-  out.resize(start + 3 * text.size());
-  char* at = out.data() + start;
-  for (const char byte : text) {
-    const auto value = static_cast<unsigned char>(byte);
-    if (value < 0x80) {  // ASCII maps to itself
-      *at++ = byte;
-      continue;
-    }
-    const Utf8& utf8 = utf8_[value];
-    std::memcpy(at, utf8.bytes.data(), utf8.bytes.size());
-    at += utf8.size;
-  }
-  out.resize(static_cast<std::size_t>(at - out.data()));
+TextForm MakeTextForm(bool raw, const CodePageTable* forced) {
+  if (raw) return {kRawBytes, nullptr};
+  if (forced == nullptr) return {kUtf8OrWindows1251, &kWindows1251};
+  return {TextDelivery{forced, false}, forced};
 }
 
 }  // namespace pagefields::cli

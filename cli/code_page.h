@@ -1,36 +1,36 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "plugin/delivery.h"
+#include "text/utf8.h"
+
 namespace pagefields::cli {
 
-// A single-byte code page's mapping to UTF-8. The table is built once through iconv, so
-// conversions afterwards are lookups that any number of threads may share.
-class CodePage {
- public:
-  // The mapping of Windows code page `number` (1251 or 1252 are the ones pages use), or
-  // nullopt when iconv does not know it.
-  static std::optional<CodePage> Open(int number);
+// The table of the single-byte code page that iconv knows as `name` ("1251" stands for
+// "CP1251", as the number of any Windows code page does), or nullopt with `error` set: iconv
+// does not know it, or it is not a single-byte code page whose lower half is ASCII (the
+// markers the fields are found by are ASCII). A byte the code page leaves undefined becomes
+// U+FFFD.
+std::optional<CodePageTable> OpenCodePage(std::string_view name, std::string& error);
 
-  // `text` in UTF-8. A byte the code page leaves undefined becomes U+FFFD.
-  std::string ToUtf8(std::string_view text) const;
-  // Appends ToUtf8(text) to `out`.
-  void AppendUtf8(std::string& out, std::string_view text) const;
+// How the program writes text: the values as they are delivered, the paths for people.
+struct TextForm {
+  TextDelivery values = kUtf8OrWindows1251;
+  // Paths that are UTF-8 are kept, others are decoded from this code page; null: raw bytes.
+  const CodePageTable* paths = &kWindows1251;
 
- private:
-  // A single-byte code page's characters all lie in the Basic Multilingual Plane, so each
-  // takes at most three bytes in UTF-8.
-  struct Utf8 {
-    std::array<char, 3> bytes{};
-    std::uint8_t size = 0;
-  };
-
-  CodePage() = default;
-  std::array<Utf8, 256> utf8_{};  // the UTF-8 form of every byte value
+  // `path` as this form shows it.
+  std::string PathText(std::string_view path) const {
+    return paths == nullptr ? std::string(path) : Utf8OrDecoded(path, *paths);
+  }
 };
+
+// --raw: bytes as they are. auto (no forced code page): UTF-8 kept, other text decoded from
+// Windows-1251, as the library delivers it on Linux. A forced code page decodes every value
+// from it, and every path that is not UTF-8.
+TextForm MakeTextForm(bool raw, const CodePageTable* forced);
 
 }  // namespace pagefields::cli

@@ -24,51 +24,49 @@ void AppendCsvField(std::string& line, std::string_view text) {
 
 class DelimitedWriter : public ColumnWriter {
  public:
-  DelimitedWriter(char separator, bool csv, std::vector<int> columns, const CodePage* code_page,
+  DelimitedWriter(char separator, bool csv, std::vector<int> columns, const TextForm& form,
                   std::FILE* out)
-      : ColumnWriter(std::move(columns), code_page, out),
+      : ColumnWriter(std::move(columns), form, out),
         separator_(separator),
         csv_(csv),
-        path_text_(nullptr),
-        value_text_(code_page) {
-    AppendField(path_text_, kFileColumn);
+        line_text_() {
+    AppendField(kFileColumn);
     for (const int row : columns_) {
       line_ += separator_;
-      AppendField(path_text_, FieldTable[row].name);
+      AppendField(FieldTable[row].name);
     }
     WriteLine(line_);
   }
 
   void Page(const std::string& path, const FieldValues& values) override {
     line_.clear();
-    AppendField(path_text_, path);
+    AppendField(form_.PathText(path));
     for (const int row : columns_) {
       line_ += separator_;
       if (FieldTable[row].type == FieldTypeNumeric32) {
         AppendNumber(line_, values[row].number);
       } else {
-        AppendField(value_text_, values[row].text);
+        AppendField(values[row].text);
       }
     }
     WriteLine(line_);
   }
 
  private:
-  // Appends `bytes` as `text` gives them, quoted in csv.
-  void AppendField(const LineText& text, std::string_view bytes) {
+  // Appends `bytes` escaped, and quoted in csv.
+  void AppendField(std::string_view bytes) {
     if (!csv_) {
-      text.Append(line_, bytes);
+      line_text_.Append(line_, bytes);
       return;
     }
     escaped_.clear();
-    text.Append(escaped_, bytes);
+    line_text_.Append(escaped_, bytes);
     AppendCsvField(line_, escaped_);
   }
 
   char separator_;
   bool csv_;
-  const LineText path_text_;   // paths keep their bytes
-  const LineText value_text_;  // values go through the code page
+  const LineText line_text_;
   // Reused from page to page: the line, and a csv field before its quoting.
   std::string line_;
   std::string escaped_;
@@ -76,14 +74,14 @@ class DelimitedWriter : public ColumnWriter {
 
 }  // namespace
 
-std::unique_ptr<PageWriter> MakeTsvWriter(std::vector<int> columns, const CodePage* code_page,
+std::unique_ptr<PageWriter> MakeTsvWriter(std::vector<int> columns, const TextForm& form,
                                           std::FILE* out) {
-  return std::make_unique<DelimitedWriter>('\t', false, std::move(columns), code_page, out);
+  return std::make_unique<DelimitedWriter>('\t', false, std::move(columns), form, out);
 }
 
-std::unique_ptr<PageWriter> MakeCsvWriter(std::vector<int> columns, const CodePage* code_page,
+std::unique_ptr<PageWriter> MakeCsvWriter(std::vector<int> columns, const TextForm& form,
                                           std::FILE* out) {
-  return std::make_unique<DelimitedWriter>(',', true, std::move(columns), code_page, out);
+  return std::make_unique<DelimitedWriter>(',', true, std::move(columns), form, out);
 }
 
 }  // namespace pagefields::cli

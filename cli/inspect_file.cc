@@ -76,7 +76,7 @@ std::string LoadFailureReason(LoadFailure failure, int code) {
 }
 
 FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
-                         TargetCache& targets) {
+                         const TextDelivery& delivery, TargetCache& targets) {
   const std::string& path = file.path;
   // A file the walk saw as regular is opened at once; the open tells what changed since.
   if (!file.regular) {
@@ -115,11 +115,11 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
   // Without a cut, strings are computed one byte beyond the longest written, which tells a
   // longer one without building it whole.
   const int cut = max_len > 0 ? max_len : static_cast<int>(kLongestUncutValue) + 2;
-  report.values = ComputeFieldsForBuffer(*document, folder, wanted, cut, exists);
+  report.values = ComputeFieldsForBuffer(*document, folder, wanted, cut, delivery, exists);
   report.has_broken_link = !report.values[kBrokenLinkRow].text.empty();
   for (int row = 0; row < kFieldCount; ++row) {
     if (FieldTable[row].type != FieldTypeString) continue;
-    report.values[row].text = DeliveredText(report.values[row].text, cut);
+    report.values[row].text = DeliveredText(report.values[row], cut, delivery);
     if (report.values[row].text.size() > kLongestUncutValue) {
       return Unreadable(std::string(FieldTable[row].name) +
                         " is longer than 16 MiB (--max-len cuts strings)");
@@ -130,9 +130,10 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
 
 }  // namespace
 
-FileReport InspectFile(const WalkedFile& file, FieldSet wanted, int max_len, TargetCache& targets) {
+FileReport InspectFile(const WalkedFile& file, FieldSet wanted, int max_len,
+                       const TextDelivery& delivery, TargetCache& targets) {
   try {
-    return InspectLoaded(file, wanted, max_len, targets);
+    return InspectLoaded(file, wanted, max_len, delivery, targets);
   } catch (const std::bad_alloc&) {
     // The page was read; its values outgrew the memory.
     return Unreadable("out of memory");

@@ -6,14 +6,31 @@
 namespace pagefields::cli {
 namespace {
 
+constexpr const char* kFileBytesKey = "File_bytes";
+
+// Two lowercase hexadecimal digits for every byte of `bytes`.
+std::string HexBytes(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(2 * bytes.size());
+  for (const char byte : bytes) {
+    hex += kHex[static_cast<unsigned char>(byte) >> 4];
+    hex += kHex[static_cast<unsigned char>(byte) & 0xF];
+  }
+  return hex;
+}
+
 class JsonlWriter : public ColumnWriter {
  public:
-  JsonlWriter(std::vector<int> columns, const CodePage* code_page, std::FILE* out)
-      : ColumnWriter(std::move(columns), code_page, out) {}
+  JsonlWriter(std::vector<int> columns, const TextForm& form, std::FILE* out)
+      : ColumnWriter(std::move(columns), form, out) {}
 
   void Page(const std::string& path, const FieldValues& values) override {
     nlohmann::ordered_json page;
-    page[kFileColumn] = path;
+    // A path that is not UTF-8 is named for people in UTF-8, decoded as text is, and for
+    // programs by its exact bytes in hexadecimal.
+    page[kFileColumn] = form_.PathText(path);
+    if (!IsUtf8(path)) page[kFileBytesKey] = HexBytes(path);
     for (const int row : columns_) {
       const std::string name(FieldTable[row].name);
       if (FieldTable[row].type == FieldTypeNumeric32) {
@@ -22,17 +39,16 @@ class JsonlWriter : public ColumnWriter {
         page[name] = ValueText(row, values[row]);
       }
     }
-    // JSON escapes control characters itself; bytes that are not UTF-8 (only a path can
-    // hold them) become U+FFFD.
+    // JSON escapes control characters itself; every text is UTF-8 by now.
     WriteLine(page.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
   }
 };
 
 }  // namespace
 
-std::unique_ptr<PageWriter> MakeJsonlWriter(std::vector<int> columns, const CodePage* code_page,
+std::unique_ptr<PageWriter> MakeJsonlWriter(std::vector<int> columns, const TextForm& form,
                                             std::FILE* out) {
-  return std::make_unique<JsonlWriter>(std::move(columns), code_page, out);
+  return std::make_unique<JsonlWriter>(std::move(columns), form, out);
 }
 
 }  // namespace pagefields::cli

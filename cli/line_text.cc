@@ -6,11 +6,9 @@
 
 namespace pagefields::cli {
 
-LineText::LineText(const CodePage* code_page) {
+LineText::LineText() {
   for (int value = 0; value < 256; ++value) {
-    const std::string byte(1, static_cast<char>(value));
-    const std::string piece =
-        EscapeForLine(code_page != nullptr && value >= 0x80 ? code_page->ToUtf8(byte) : byte);
+    const std::string piece = EscapeForLine(std::string(1, static_cast<char>(value)));
     Piece& entry = pieces_[static_cast<std::size_t>(value)];
     piece.copy(entry.bytes.data(), entry.bytes.size());
     entry.size = static_cast<std::uint8_t>(piece.size());

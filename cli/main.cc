@@ -13,6 +13,7 @@
 #include "cli/code_page.h"
 #include "cli/folder_walk.h"
 #include "cli/inspect_file.h"
+#include "cli/line_escape.h"
 #include "cli/options.h"
 #include "cli/ordered_runner.h"
 #include "cli/output_format.h"
@@ -25,7 +26,6 @@ namespace {
 
 constexpr int kExitSuccess = 0;
 constexpr int kExitBrokenLinks = 1;
-constexpr int kExitUsage = 2;
 constexpr int kExitMissingPath = 3;
 constexpr int kExitFailed = 4;        // the output could not be written, or the run broke off
 constexpr int kExitUnreadable = 5;    // some file or folder could not be read
@@ -33,8 +33,11 @@ constexpr int kExitSignalBase = 128;  // + the signal that stopped the run: 130,
 
 constexpr std::size_t kOutputBuffer = 1 << 16;
 
+// Control bytes in a path are escaped, so that a name cannot break or fake a message line;
+// so are those of the reason, which may quote the path.
 void Report(const std::string& path, const std::string& reason) {
-  std::fprintf(stderr, "pagefields: %s: %s\n", path.c_str(), reason.c_str());
+  std::fprintf(stderr, "pagefields: %s: %s\n", EscapeForLine(path).c_str(),
+               EscapeForLine(reason).c_str());
 }
 
 // Names on standard error what the walk could not use; folders that could not be listed
@@ -53,13 +56,8 @@ void ReportWalkProblems(const WalkResult& walk, RunCounts& counts) {
 
 int Run(const Options& options) {
   const auto started = std::chrono::steady_clock::now();
-  const bool convert = !options.raw;
-  const std::optional<CodePage> code_page =
-      convert ? CodePage::Open(options.code_page) : std::nullopt;
-  if (convert && !code_page) {
-    std::fprintf(stderr, "pagefields: iconv cannot convert code page %d\n", options.code_page);
-    return kExitUsage;
-  }
+  const TextForm form =
+      MakeTextForm(options.raw, options.code_page ? &*options.code_page : nullptr);
 
   // Before any other thread starts, so that every thread leaves the two signals to it.
   const StopSignals stop;
@@ -73,8 +71,7 @@ int Run(const Options& options) {
 
   FieldSet wanted;
   for (const int row : options.columns) wanted.set(static_cast<std::size_t>(row));
-  const auto writer =
-      MakePageWriter(options.format, options.columns, code_page ? &*code_page : nullptr, stdout);
+  const auto writer = MakePageWriter(options.format, options.columns, form, stdout);
   ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, walk.files.size(), stderr);
 
   // One cache per worker; the folders the walk listed need not be listed again.
@@ -84,7 +81,7 @@ int Run(const Options& options) {
   RunInOrder<FileReport>(
       walk.files.size(), options.jobs,
       [&](std::size_t worker, std::size_t i) {
-        return InspectFile(walk.files[i], wanted, options.max_len, targets[worker]);
+        return InspectFile(walk.files[i], wanted, options.max_len, form.values, targets[worker]);
       },
       [&](std::size_t i, FileReport report) {
         // Checked between lines, so the output ends with a whole one.

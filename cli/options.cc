@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "cli/code_page.h"
 #include "plugin/field_table.h"
 
 namespace pagefields::cli {
@@ -66,8 +67,11 @@ constexpr const char* kFooter =
     R"(Output: one line per HTML page, in sorted path order. table is aligned for
 reading (the default on a terminal); tsv has one header line of the field names (the
 default otherwise); csv quotes as RFC 4180; jsonl writes one JSON object per page. Text
-is converted from the code page to UTF-8, except with tsv --raw. Backslashes and control
-bytes are written as \\, \t, \n, \r or \xHH, so one page is always one line.
+is written in UTF-8, except with --raw in tsv. With --codepage auto, a value that is UTF-8
+is kept and any other is decoded from Windows-1251, as the plugin delivers it on Linux.
+Paths are shown the same way; jsonl adds "File_bytes", the exact bytes of a path that
+is not UTF-8 in hexadecimal. Backslashes and control bytes are written as \\, \t, \n,
+\r or \xHH, so one page is always one line.
 
 Pages that are not HTML (no "<HTML>" in their first 64 bytes) and files that cannot be
 read whole (a failed read, 2 GiB or more, out of memory) are reported on standard error
@@ -118,15 +122,23 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
       app.add_option("--fields", field_names,
                      "Comma-separated field names to show, in this order (default: all)")
           ->option_text("NAME,...");
-  app.add_option("--codepage", options.code_page,
-                 "Code page of the pages' text: 1251 or 1252 (default 1251)")
-      ->check(CLI::IsMember({1251, 1252}))
-      ->option_text("CP");
+  std::string code_page = "auto";
+  app.add_option("--codepage", code_page,
+                 "auto: keep UTF-8 text, decode other text from Windows-1251 (default);\n"
+                 "or a single-byte code page iconv knows (1251, 1252, KOI8-R, CP866,\n"
+                 "ISO-8859-5, ...) to decode every value from")
+      ->check([](const std::string& name) {
+        std::string error;
+        if (name != "auto" && !OpenCodePage(name, error)) return error;
+        return std::string();
+      })
+      ->option_text("NAME");
   CLI::Option* max_len =
       app.add_option("--max-len", options.max_len,
-                     "Cut strings as a host buffer of N bytes does: N-1 bytes (default 65536,\n"
-                     "which shows every realistic title, description and noindex text\n"
-                     "whole and bounds the memory a page of any markup takes)")
+                     "Cut strings as a host buffer of N bytes does: at most N-1 bytes, never\n"
+                     "half a character (default 65536, which shows every realistic title,\n"
+                     "description and noindex text whole and bounds the memory a page of\n"
+                     "any markup takes)")
           ->check(AtLeastOne())
           ->option_text("N");
   bool no_cut = false;
@@ -148,6 +160,10 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
     if (no_cut) options.max_len = 0;
     if (options.raw && options.format != OutputFormat::kTsv) {
       throw CLI::ValidationError("--raw", "only tsv output can be raw");
+    }
+    if (code_page != "auto") {
+      std::string error;
+      options.code_page = OpenCodePage(code_page, error);
     }
     if (fields->count() == 0) {
       for (int index = 0; index < kFieldCount; ++index) options.columns.push_back(index);

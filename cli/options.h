@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "cli/output_format.h"
+#include "text/utf8.h"
 
 namespace pagefields::cli {
 
@@ -18,9 +20,11 @@ inline constexpr int kDefaultMaxLen = 65536;
 struct Options {
   std::vector<std::string> paths;
   OutputFormat format = OutputFormat::kTsv;
-  bool raw = false;          // tsv only: text bytes as they are, no code-page conversion
+  bool raw = false;          // tsv only: text bytes as they are, no conversion to UTF-8
   std::vector<int> columns;  // FieldTable rows to show, in the order given
-  int code_page = 1251;
+  // The code page --codepage forces on every value; none for auto: UTF-8 is kept and
+  // other text decoded from Windows-1251.
+  std::optional<CodePageTable> code_page;
   int max_len = kDefaultMaxLen;  // host buffer size whose cut the values get; 0: no cut
   int jobs = 1;
   bool all_files = false;

@@ -6,14 +6,10 @@
 
 namespace pagefields::cli {
 
-std::string ColumnWriter::ValueText(int row, const RawFieldValue& value) const {
+std::string ColumnWriter::ValueText(int row, const RawFieldValue& value) {
+  if (FieldTable[row].type != FieldTypeNumeric32) return value.text;
   std::string text;
-  if (FieldTable[row].type == FieldTypeNumeric32) {
-    AppendNumber(text, value.number);
-    return text;
-  }
-  if (code_page_ == nullptr) return value.text;
-  code_page_->AppendUtf8(text, value.text);
+  AppendNumber(text, value.number);
   return text;
 }
 
@@ -29,18 +25,18 @@ void ColumnWriter::WriteLine(std::string_view line) const {
 }
 
 std::unique_ptr<PageWriter> MakePageWriter(OutputFormat format, std::vector<int> columns,
-                                           const CodePage* code_page, std::FILE* out) {
+                                           const TextForm& form, std::FILE* out) {
   switch (format) {
     case OutputFormat::kTable:
-      return MakeTableWriter(std::move(columns), code_page, out);
+      return MakeTableWriter(std::move(columns), form, out);
     case OutputFormat::kCsv:
-      return MakeCsvWriter(std::move(columns), code_page, out);
+      return MakeCsvWriter(std::move(columns), form, out);
     case OutputFormat::kJsonl:
-      return MakeJsonlWriter(std::move(columns), code_page, out);
+      return MakeJsonlWriter(std::move(columns), form, out);
     case OutputFormat::kTsv:
       break;
   }
-  return MakeTsvWriter(std::move(columns), code_page, out);
+  return MakeTsvWriter(std::move(columns), form, out);
 }
 
 }  // namespace pagefields::cli

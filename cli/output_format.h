@@ -25,9 +25,10 @@ class PageWriter {
   virtual void Finish() {}
 };
 
-// A writer of `format` showing the FieldTable rows `columns` on `out`. Text is converted to
-// UTF-8 through `code_page`, or written as it is when `code_page` is null.
+// A writer of `format` showing the FieldTable rows `columns` on `out`. The values' text is
+// written as it was delivered, the paths in the form `form` gives them. jsonl always shows
+// paths in UTF-8 and keeps the bytes of one that is not UTF-8 under "File_bytes".
 std::unique_ptr<PageWriter> MakePageWriter(OutputFormat format, std::vector<int> columns,
-                                           const CodePage* code_page, std::FILE* out);
+                                           const TextForm& form, std::FILE* out);
 
 }  // namespace pagefields::cli

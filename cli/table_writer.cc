@@ -16,15 +16,15 @@ std::size_t DisplayWidth(std::string_view text) {
 
 class TableWriter : public ColumnWriter {
  public:
-  TableWriter(std::vector<int> columns, const CodePage* code_page, std::FILE* out)
-      : ColumnWriter(std::move(columns), code_page, out) {
+  TableWriter(std::vector<int> columns, const TextForm& form, std::FILE* out)
+      : ColumnWriter(std::move(columns), form, out) {
     std::vector<std::string> header{kFileColumn};
     for (const int row : columns_) header.emplace_back(FieldTable[row].name);
     lines_.push_back(std::move(header));
   }
 
   void Page(const std::string& path, const FieldValues& values) override {
-    std::vector<std::string> cells{EscapeForLine(path)};
+    std::vector<std::string> cells{EscapeForLine(form_.PathText(path))};
     for (const int row : columns_) {
       cells.push_back(EscapeForLine(ValueText(row, values[row])));
     }
@@ -64,9 +64,9 @@ class TableWriter : public ColumnWriter {
 
 }  // namespace
 
-std::unique_ptr<PageWriter> MakeTableWriter(std::vector<int> columns, const CodePage* code_page,
+std::unique_ptr<PageWriter> MakeTableWriter(std::vector<int> columns, const TextForm& form,
                                             std::FILE* out) {
-  return std::make_unique<TableWriter>(std::move(columns), code_page, out);
+  return std::make_unique<TableWriter>(std::move(columns), form, out);
 }
 
 }  // namespace pagefields::cli

@@ -1,5 +1,6 @@
 // Differential fuzz target: the library's answer to one value request must equal the plain
-// model's, result code and every byte of the host buffer.
+// model's, result code and every byte of the host buffer, both as Windows hosts receive it
+// (the raw bytes) and as Linux hosts do (UTF-8, the model's value through its own rule).
 //
 // Input layout: byte 0 picks the field (low 7 bits, -1..18) and, with bit 7 set, puts
 // "<html>" in front of the document so that most inputs pass the sniff; bytes 1-2 pick
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "fuzz/probe_folder.h"
+#include "plugin/delivery.h"
 #include "plugin/field_table.h"
 #include "plugin/field_values.h"
 #include "tests/model/plain_model.h"
@@ -26,6 +28,7 @@ using pagefields::FieldTable;
 using pagefields::ValueNotSupported;
 
 constexpr int kGuard = 8;
+constexpr int kNoindexRow = 17;
 constexpr char kFill = '\x5A';
 
 struct Request {
@@ -52,7 +55,8 @@ std::uint32_t StatAttributes(const std::string& path) {
 
 // The library's side, as ContentGetValue runs it on a document already read: the sniff,
 // the index test, the one dispatch and the delivery into the host's buffer.
-int LibraryAnswer(const Request& request, const std::string& folder, char* buffer) {
+int LibraryAnswer(const Request& request, const std::string& folder,
+                  const pagefields::TextDelivery& delivery, char* buffer) {
   const std::string_view sniffed = std::string_view(request.document).substr(0, 64);
   if (pagefields::PosText("<HTML>", sniffed, 1) == 0) return ValueNotSupported;
   if (!pagefields::IsFieldIndex(request.field)) return ValueNotSupported;
@@ -60,11 +64,11 @@ int LibraryAnswer(const Request& request, const std::string& folder, char* buffe
   wanted.set(static_cast<std::size_t>(request.field));
   // Every third MaxLen takes the uncut computation, as the command-line program asks for it.
   const pagefields::FieldValues values =
-      request.max_len % 3 == 0
-          ? pagefields::ComputeFields(request.document, folder, wanted)
-          : pagefields::ComputeFieldsForBuffer(request.document, folder, wanted, request.max_len);
+      request.max_len % 3 == 0 ? pagefields::ComputeFields(request.document, folder, wanted)
+                               : pagefields::ComputeFieldsForBuffer(
+                                     request.document, folder, wanted, request.max_len, delivery);
   return pagefields::DeliverField(request.field, values[static_cast<std::size_t>(request.field)],
-                                  buffer, request.max_len);
+                                  buffer, request.max_len, delivery);
 }
 
 std::string Escaped(std::string_view bytes) {
@@ -82,6 +86,27 @@ std::string Escaped(std::string_view bytes) {
   return out;
 }
 
+// Aborts with both answers when the library's differs from the model's.
+void Compare(const Request& request, const char* host, int result, const std::vector<char>& actual,
+             int expected_result, const std::string& expected_bytes) {
+  std::vector<char> wanted(actual.size(), kFill);
+  std::memcpy(wanted.data() + kGuard, expected_bytes.data(), expected_bytes.size());
+  if (result == expected_result && actual == wanted) return;
+  const auto shown = [](const std::vector<char>& buffer) {
+    return Escaped(std::string_view(buffer.data(), buffer.size()));
+  };
+  std::fprintf(stderr,
+               "difference (%s): field %d (%s) max_len %d\n document \"%s\"\n model   %d \"%s\"\n "
+               "library %d \"%s\"\n",
+               host, request.field,
+               pagefields::IsFieldIndex(request.field)
+                   ? std::string(FieldTable[static_cast<std::size_t>(request.field)].name).c_str()
+                   : "-",
+               request.max_len, Escaped(request.document).c_str(), expected_result,
+               shown(wanted).c_str(), result, shown(actual).c_str());
+  std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -91,28 +116,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::size_t buffer_size =
       static_cast<std::size_t>(request.max_len > 4 ? request.max_len : 4);
-  std::vector<char> actual(buffer_size + 2 * kGuard, kFill);
-  const int result = LibraryAnswer(request, folder, actual.data() + kGuard);
-
   const pagefields::model::ModelAnswer expected = pagefields::model::ModelGetValue(
       request.document, folder, request.field, request.max_len, StatAttributes);
-  std::vector<char> wanted(buffer_size + 2 * kGuard, kFill);
-  std::memcpy(wanted.data() + kGuard, expected.written.data(), expected.written.size());
 
-  if (result != expected.result || actual != wanted) {
-    const auto shown = [](const std::vector<char>& buffer) {
-      return Escaped(std::string_view(buffer.data(), buffer.size()));
-    };
-    std::fprintf(stderr,
-                 "difference: field %d (%s) max_len %d\n document \"%s\"\n model   %d \"%s\"\n "
-                 "library %d \"%s\"\n",
-                 request.field,
-                 pagefields::IsFieldIndex(request.field)
-                     ? std::string(FieldTable[static_cast<std::size_t>(request.field)].name).c_str()
-                     : "-",
-                 request.max_len, Escaped(request.document).c_str(), expected.result,
-                 shown(wanted).c_str(), result, shown(actual).c_str());
-    std::abort();
-  }
+  std::vector<char> raw(buffer_size + 2 * kGuard, kFill);
+  const int raw_result = LibraryAnswer(request, folder, pagefields::kRawBytes, raw.data() + kGuard);
+  Compare(request, "raw bytes", raw_result, raw, expected.result, expected.written);
+
+  std::vector<char> utf8(buffer_size + 2 * kGuard, kFill);
+  const int utf8_result =
+      LibraryAnswer(request, folder, pagefields::kUtf8OrWindows1251, utf8.data() + kGuard);
+  const bool is_string = expected.result == pagefields::FieldTypeString;
+  Compare(request, "UTF-8", utf8_result, utf8, expected.result,
+          is_string ? pagefields::model::ModelUtf8Delivery(expected.text, request.max_len,
+                                                           request.field == kNoindexRow
+                                                               ? pagefields::kNoindexJudgedBytes
+                                                               : std::string::npos)
+                    : expected.written);
   return 0;
 }

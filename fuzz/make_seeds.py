@@ -26,6 +26,11 @@ DOCS = [
     b"<meta<meta<meta name=keywords content=k<meta>",
     b"<><><b><b>x<>",
     b"<noindex><noindex><noindex></noindex><noindex>",
+    "<title>Дом — café &laquo;x&raquo;</title><h1>Ж&mdash;</h1>".encode(),
+    "<meta name=description content='Дом \r\n мир'><noindex>Дом</noindex>\xc4".encode()
+    + b"<noindex>\xc4\x98\xee</noindex>",
+    b"<title>\xd0\x94\xc4</title><h2>\xe2\x80\x94\xed\xa0\x80\xf0\x9d\x84\x9e\xc0\xaf</h2>",
+    "<noindex>Ж<noindex>ЖЖ</noindex>—</noindex><a href=дом.html>".encode(),
 ]
 FIELDS = list(range(-1, 19))
 MAX_LENS = [1024, 0, 1, 2, 5]

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/plugin_library.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -34,15 +35,21 @@ std::vector<Field> EnumerateFields(const pagefields::PluginLibrary& plugin) {
   return fields;
 }
 
-// Printable ASCII stays; every other byte, and the quote and backslash, are escaped.
+// Printable ASCII stays; so do the bytes from 0x80 up of a text that is UTF-8, as the
+// library delivers on Linux. Every other byte, and the quote and backslash, are escaped.
 std::string Escaped(const char* text) {
+#if defined(_WIN32)
+  const bool utf8 = false;
+#else
+  const bool utf8 = pagefields::IsUtf8(text);
+#endif
   std::string shown;
   for (const char* at = text; *at != '\0'; ++at) {
     const auto byte = static_cast<unsigned char>(*at);
     if (byte == '"' || byte == '\\') {
       shown += '\\';
       shown += static_cast<char>(byte);
-    } else if (byte >= 0x20 && byte < 0x7F) {
+    } else if ((byte >= 0x20 && byte < 0x7F) || (utf8 && byte >= 0x80)) {
       shown += static_cast<char>(byte);
     } else {
       char hex[5];

@@ -1,19 +1,22 @@
 #include "plugin/entities.h"
 
+#include "text/utf8.h"
+
 namespace pagefields {
 namespace {
 
 struct EntityReplacement {
   std::string_view entity;
   std::string_view byte;
+  char32_t character;  // what the byte stands for in Windows-1251 and Windows-1252
 };
 
 // Each entity starts with '&' and ends with ';' and holds neither inside, so two
 // occurrences never overlap; no replacement byte is '&', ';' or a letter, so no replacement
 // makes an entity. One pass from the left therefore decodes as replacing each entity in turn.
 constexpr EntityReplacement kEntities[] = {
-    {"&laquo;", "\xAB"}, {"&raquo;", "\xBB"}, {"&quot;", "\x22"},
-    {"&nbsp;", "\x20"},  {"&ndash;", "\x96"}, {"&mdash;", "\x97"},
+    {"&laquo;", "\xAB", U'\u00AB'}, {"&raquo;", "\xBB", U'\u00BB'}, {"&quot;", "\x22", U'"'},
+    {"&nbsp;", "\x20", U' '},       {"&ndash;", "\x96", U'\u2013'}, {"&mdash;", "\x97", U'\u2014'},
 };
 
 }  // namespace
@@ -25,7 +28,7 @@ std::string DecodeEntities(std::string_view text) {
   decoded.reserve(text.size());
   std::size_t copied = 0;  // bytes of `text` already decoded
   for (; amp != std::string_view::npos; amp = text.find('&', amp + 1)) {
-    for (const auto& [entity, byte] : kEntities) {
+    for (const auto& [entity, byte, character] : kEntities) {
       if (text.substr(amp, entity.size()) != entity) continue;
       decoded.append(text.substr(copied, amp - copied));
       decoded.append(byte);
@@ -35,6 +38,33 @@ std::string DecodeEntities(std::string_view text) {
     }
   }
   decoded.append(text.substr(copied));
+  return decoded;
+}
+
+std::string DecodeEntitiesToUtf8(std::string_view text, const CodePageTable* code_page) {
+  std::string decoded;
+  decoded.reserve(code_page == nullptr ? text.size() : text.size() * 2);
+  const auto append_bytes = [&](std::string_view bytes) {
+    if (code_page == nullptr) {
+      decoded.append(bytes);
+    } else {
+      AppendDecoded(decoded, bytes, *code_page);
+    }
+  };
+  std::size_t copied = 0;  // bytes of `text` already decoded
+  // The same walk as DecodeEntities': entities neither overlap nor arise from a replacement.
+  for (std::size_t amp = text.find('&'); amp != std::string_view::npos;
+       amp = text.find('&', amp + 1)) {
+    for (const auto& [entity, byte, character] : kEntities) {
+      if (text.substr(amp, entity.size()) != entity) continue;
+      append_bytes(text.substr(copied, amp - copied));
+      AppendUtf8(decoded, character);
+      copied = amp + entity.size();
+      amp = copied - 1;
+      break;
+    }
+  }
+  append_bytes(text.substr(copied));
   return decoded;
 }
 

@@ -12,6 +12,12 @@ namespace pagefields {
 // Every other entity, and these in capitals, pass through unchanged.
 std::string DecodeEntities(std::string_view text);
 
+struct CodePageTable;
+
+// The same six entities as UTF-8 characters: « » " space – —. The other bytes are decoded
+// from `code_page`, or kept as they are (text that is UTF-8 already) when it is null.
+std::string DecodeEntitiesToUtf8(std::string_view text, const CodePageTable* code_page);
+
 // How many leading raw bytes fix the first `decoded` bytes of DecodeEntities' result: an
 // entity is at most 7 bytes and becomes one, so an entity that starts among the first
 // 7 * decoded bytes ends within 6 bytes more, and those bytes decode to `decoded` or more.

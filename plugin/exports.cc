@@ -2,6 +2,7 @@
 // answered with a result code the host understands.
 #include "plugin/content_plugin.h"
 #include "plugin/copy_to_buffer.h"
+#include "plugin/delivery.h"
 #include "plugin/document.h"
 #include "plugin/field_table.h"
 #include "plugin/field_values.h"
@@ -36,8 +37,8 @@ PAGEFIELDS_EXPORT int PAGEFIELDS_CALL ContentGetValue(const char* FileName, int 
     FieldSet wanted;
     wanted.set(static_cast<std::size_t>(FieldIndex));
     const FieldValues values =
-        ComputeFieldsForBuffer(*document, FolderOfPath(FileName), wanted, MaxLen);
-    return DeliverField(FieldIndex, values[FieldIndex], FieldValue, MaxLen);
+        ComputeFieldsForBuffer(*document, FolderOfPath(FileName), wanted, MaxLen, kHostDelivery);
+    return DeliverField(FieldIndex, values[FieldIndex], FieldValue, MaxLen, kHostDelivery);
   } catch (...) {
     return ValueNotSupported;
   }

@@ -1,7 +1,5 @@
 #include "plugin/field_values.h"
 
-#include <bit>
-#include <cstring>
 #include <utility>
 
 #include "extract/element_text.h"
@@ -10,8 +8,9 @@
 #include "extract/noindex.h"
 #include "extract/text_size.h"
 #include "extract/word_count.h"
-#include "plugin/copy_to_buffer.h"
+#include "plugin/delivery.h"
 #include "plugin/entities.h"
+#include "text/utf8.h"
 
 namespace pagefields {
 namespace {
@@ -37,13 +36,21 @@ enum Row : int {
   kNoindex,
 };
 
+bool IsUtf8UpToNul(std::string_view text) {
+  return IsUtf8(text.substr(0, text.find('\0')));
+}
+
+RawFieldValue TextValue(std::string_view text, std::size_t shown_bytes) {
+  return {0, std::string(text.substr(0, shown_bytes)), IsUtf8UpToNul(text)};
+}
+
 // Fills a text row, its length row and its word-count row from one extractor result; the
 // text row keeps only the bytes its delivery can show.
 void FillTextTriple(FieldValues& values, FieldSet wanted, int text_row, std::string_view text,
                     std::size_t shown_bytes) {
   if (wanted[text_row + 1]) values[text_row + 1].number = static_cast<std::int32_t>(text.size());
   if (wanted[text_row + 2]) values[text_row + 2].number = CountWords(text);
-  if (wanted[text_row]) values[text_row].text = text.substr(0, shown_bytes);
+  if (wanted[text_row]) values[text_row] = TextValue(text, shown_bytes);
 }
 
 // The same for a meta row, whose value is the normalised form of its raw bytes. Blanks, CR
@@ -54,7 +61,12 @@ void FillMetaTriple(FieldValues& values, FieldSet wanted, int text_row, std::str
     values[text_row + 1].number = static_cast<std::int32_t>(NormalisedLength(raw));
   }
   if (wanted[text_row + 2]) values[text_row + 2].number = CountWords(raw);
-  if (wanted[text_row]) values[text_row].text = NormaliseBlanks(raw, shown_bytes);
+  if (wanted[text_row]) {
+    values[text_row].text = NormaliseBlanks(raw, shown_bytes);
+    // Normalising turns each run of blanks, CR and LF into one blank and keeps every other
+    // byte, NUL included, where it stands among the others: it cannot make or break UTF-8.
+    values[text_row].utf8 = IsUtf8UpToNul(raw);
+  }
 }
 
 bool WantsAny(FieldSet wanted, int first_row, int row_count) {
@@ -62,12 +74,6 @@ bool WantsAny(FieldSet wanted, int first_row, int row_count) {
     if (wanted[row]) return true;
   }
   return false;
-}
-
-// The raw bytes whose decoding gives all that a host buffer of `max_len` bytes shows.
-std::size_t RawBytesShown(int max_len) {
-  if (max_len < 1) return 0;
-  return RawBytesForDecoded(static_cast<std::size_t>(max_len) - 1);
 }
 
 // The Noindex text's first `shown_bytes` raw bytes, or fewer that settle the first
@@ -87,10 +93,33 @@ std::string NoindexShown(std::string_view document, std::size_t shown_bytes,
   return ExtractNoindexText(document, shown_bytes);
 }
 
+// The Noindex row. Whether the whole text is UTF-8 is asked only when `judge_utf8`; a text
+// is then taken as far as kNoindexJudgedBytes at least, unless the page is all ASCII.
+RawFieldValue NoindexValue(std::string_view document, std::size_t shown_bytes,
+                           std::size_t shown_decoded, bool judge_utf8) {
+  RawFieldValue value;
+  // One byte past the bound tells a text cut there from one that ends there.
+  if (judge_utf8 && shown_bytes <= kNoindexJudgedBytes && !IsAscii(document)) {
+    value.text = ExtractNoindexText(document, kNoindexJudgedBytes + 1);
+  } else {
+    value.text = NoindexShown(document, shown_bytes, shown_decoded);
+  }
+  if (!judge_utf8) return value;
+  std::string_view judged = value.text;
+  judged = judged.substr(0, judged.find('\0'));
+  // A text cut at the bound may end inside a character that goes on behind it.
+  if (judged.size() > kNoindexJudgedBytes) {
+    judged = judged.substr(0, kNoindexJudgedBytes);
+    judged = judged.substr(0, WholeCharactersLength(judged));
+  }
+  value.utf8 = IsUtf8(judged);
+  return value;
+}
+
 // `shown_decoded`: the delivered bytes that `shown_bytes` raw bytes give at least.
 FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder, FieldSet wanted,
                               const TargetCheck& exists, std::size_t shown_bytes,
-                              std::size_t shown_decoded) {
+                              std::size_t shown_decoded, bool judge_utf8) {
   FieldValues values{};
   if (WantsAny(wanted, kTitle, 3)) {
     FillTextTriple(values, wanted, kTitle, ElementTextView(document, "Title"), shown_bytes);
@@ -102,8 +131,8 @@ FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder
   if (WantsAny(wanted, kKeywords, 3)) {
     FillMetaTriple(values, wanted, kKeywords, MetaContentView(document, "Keywords"), shown_bytes);
   }
-  if (wanted[kH1]) values[kH1].text = ElementTextView(document, "H1").substr(0, shown_bytes);
-  if (wanted[kH2]) values[kH2].text = ElementTextView(document, "H2").substr(0, shown_bytes);
+  if (wanted[kH1]) values[kH1] = TextValue(ElementTextView(document, "H1"), shown_bytes);
+  if (wanted[kH2]) values[kH2] = TextValue(ElementTextView(document, "H2"), shown_bytes);
   if (WantsAny(wanted, kLinks, 4) || wanted[kBrokenLink]) {
     // Counting mode, or probe mode that also counts every link when the counts are wanted.
     LinkCounts counts;
@@ -116,10 +145,13 @@ FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder
       values[kMailLinks].number = counts.MailCount;
       values[kInternalLinks].number = counts.InternalCount;
     }
+    values[kBrokenLink].utf8 = IsUtf8UpToNul(broken_link);
     values[kBrokenLink].text = std::move(broken_link);
   }
   if (wanted[kTextSize]) values[kTextSize].number = MeasureTextSize(document);
-  if (wanted[kNoindex]) values[kNoindex].text = NoindexShown(document, shown_bytes, shown_decoded);
+  if (wanted[kNoindex]) {
+    values[kNoindex] = NoindexValue(document, shown_bytes, shown_decoded, judge_utf8);
+  }
   return values;
 }
 
@@ -127,37 +159,16 @@ FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder
 
 FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted,
                           const TargetCheck& exists) {
-  return ComputeFieldsUpTo(document, folder, wanted, exists, kWholeText, kWholeText);
+  return ComputeFieldsUpTo(document, folder, wanted, exists, kWholeText, kWholeText, true);
 }
 
 FieldValues ComputeFieldsForBuffer(std::string_view document, std::string_view folder,
-                                   FieldSet wanted, int max_len, const TargetCheck& exists) {
-  return ComputeFieldsUpTo(document, folder, wanted, exists, RawBytesShown(max_len),
-                           max_len < 1 ? 0 : static_cast<std::size_t>(max_len) - 1);
-}
-
-std::string DeliveredText(std::string_view raw, int max_len) {
-  std::string text = DecodeEntities(raw);
-  const std::size_t nul = text.find('\0');
-  if (nul != std::string::npos) text.resize(nul);
-  if (max_len > 0 && text.size() > static_cast<std::size_t>(max_len) - 1) {
-    text.resize(static_cast<std::size_t>(max_len) - 1);
-  }
-  return text;
-}
-
-int DeliverField(int index, const RawFieldValue& value, void* destination, int max_len) {
-  const int type = FieldTable[index].type;
-  if (type == FieldTypeNumeric32) {
-    static_assert(std::endian::native == std::endian::little, "hosts expect little-endian");
-    std::memcpy(destination, &value.number, sizeof value.number);
-    return type;
-  }
-  // Only the raw bytes that the buffer can show are decoded.
-  const std::string_view raw = std::string_view(value.text).substr(0, RawBytesShown(max_len));
-  const std::string decoded = DecodeEntities(raw);
-  CopyToBuffer(static_cast<char*>(destination), decoded.c_str(), max_len);
-  return type;
+                                   FieldSet wanted, int max_len, const TextDelivery& delivery,
+                                   const TargetCheck& exists) {
+  // One delivered byte more than the buffer holds: a UTF-8 cut looks at the byte behind it.
+  return ComputeFieldsUpTo(document, folder, wanted, exists, RawBytesForBuffer(max_len),
+                           max_len < 1 ? 0 : static_cast<std::size_t>(max_len),
+                           delivery.judges_utf8());
 }
 
 }  // namespace pagefields

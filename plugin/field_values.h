@@ -10,13 +10,24 @@
 #include "plugin/field_table.h"
 
 namespace pagefields {
+struct TextDelivery;
+}
+
+namespace pagefields {
 
 // A field's value before delivery: the number of a numeric row, or the raw text of a string
 // row (entities not yet decoded; lengths and word counts are always taken on this text).
 struct RawFieldValue {
   std::int32_t number = 0;
   std::string text;
+  bool utf8 = false;  // the whole raw text, up to its first NUL, is strict UTF-8
 };
+
+// How much of a Noindex text is judged UTF-8 or not. Nested blocks repeat their text once
+// per opening marker, so the whole text can grow with the square of the page; it is not
+// built. A longer text is judged on its start: a start that is UTF-8 is delivered as UTF-8,
+// and shows as such, whatever follows. Every other string value is judged whole.
+inline constexpr std::size_t kNoindexJudgedBytes = std::size_t{1} << 16;
 
 using FieldSet = std::bitset<kFieldCount>;
 using FieldValues = std::array<RawFieldValue, kFieldCount>;
@@ -29,19 +40,11 @@ using FieldValues = std::array<RawFieldValue, kFieldCount>;
 FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted,
                           const TargetCheck& exists = FileExistsNotDir);
 
-// As ComputeFields, for a host buffer of `max_len` bytes: a string row may hold only the raw
-// bytes that its first max_len - 1 delivered bytes come from.
+// As ComputeFields, for a host buffer of `max_len` bytes that receives text as `delivery`
+// makes it: a string row may hold only the raw bytes (RawBytesForBuffer) that its shown
+// bytes come from.
 FieldValues ComputeFieldsForBuffer(std::string_view document, std::string_view folder,
-                                   FieldSet wanted, int max_len,
+                                   FieldSet wanted, int max_len, const TextDelivery& delivery,
                                    const TargetCheck& exists = FileExistsNotDir);
-
-// The bytes a host buffer of `max_len` bytes receives for a string value: the decoded text
-// up to its first NUL, cut to max_len - 1 bytes. A max_len of 0 or less means no cut.
-std::string DeliveredText(std::string_view raw, int max_len);
-
-// Writes row `index`'s value into the host buffer and returns the row's type code: exactly
-// 4 little-endian bytes for a numeric row, the delivered text and a NUL for a string row.
-// Any failure happens before the buffer is touched.
-int DeliverField(int index, const RawFieldValue& value, void* destination, int max_len);
 
 }  // namespace pagefields

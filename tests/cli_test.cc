@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -155,7 +156,12 @@ TEST_F(CommandLine, CodePageDecidesTheUtf8AndRawKeepsTheBytes) {
       {{"--codepage", "1251"}, "Привет, \"мир\""},
       {{"--codepage", "1252"}, "Ïðèâåò, \"ìèð\""},
       {{"--raw"}, kGreeting1251},
-      {{"--max-len", "4"}, "При"},
+      {{"--codepage", "auto"}, "Привет, \"мир\""},
+      {{"--codepage", "KOI8-R"}, "оПХБЕР, \"ЛХП\""},
+      // A host buffer of N bytes holds N - 1 bytes and never half a character.
+      {{"--max-len", "4"}, "П"},
+      {{"--max-len", "5"}, "Пр"},
+      {{"--max-len", "7"}, "При"},
       {{"--max-len", "4", "--raw"}, kGreeting1251.substr(0, 3)},
   };
   for (const Case& c : cases) {
@@ -167,6 +173,82 @@ TEST_F(CommandLine, CodePageDecidesTheUtf8AndRawKeepsTheBytes) {
     EXPECT_EQ(run.out, "File\tTitle\tLength(Title)\nsmall/a.html\t" + c.title + "\t13\n")
         << ::testing::PrintToString(c.options);
   }
+}
+
+// The bytes that two hexadecimal digits each stand for.
+std::string FromHex(const std::string& hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  }
+  return bytes;
+}
+
+// The text of `key`'s string value in a jsonl line (no escapes expected), or "-" without it.
+std::string JsonString(const std::string& line, const std::string& key) {
+  const std::string opening = "\"" + key + "\":\"";
+  const std::size_t start = line.find(opening);
+  if (start == std::string::npos) return "-";
+  const std::size_t from = start + opening.size();
+  return line.substr(from, line.find('"', from) - from);
+}
+
+// Characters of a UTF-8 line, as a terminal lays them out.
+std::size_t Columns(const std::string& line) {
+  std::size_t columns = 0;
+  for (const char byte : line) columns += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+  return columns;
+}
+
+TEST_F(CommandLine, PathsThatAreNotUtf8StayDistinctAndRecoverable) {
+  // "главная" in Windows-1251, the same with its last byte changed, the byte Windows-1251
+  // leaves unassigned, and the UTF-8 replacement character that byte is shown as.
+  const std::vector<std::string> names = {"\xE3\xEB\xE0\xE2\xED\xE0\xFF.html",
+                                          "\xE3\xEB\xE0\xE2\xED\xE0\xFE.html", "\x98.html",
+                                          "\xEF\xBF\xBD.html", "plain.html"};
+  for (const std::string& name : names) folder_.Write("site/" + name, "<html><title>T</title>");
+
+  const ProgramRun jsonl = Run({"--format", "jsonl", "--fields", "Title", "site"});
+  ASSERT_EQ(jsonl.exit_code, 0) << jsonl.err;
+  const std::vector<std::string> lines = Lines(jsonl.out);
+  ASSERT_EQ(lines.size(), names.size());
+  std::vector<std::string> recovered;
+  for (const std::string& line : lines) {
+    const std::string file = JsonString(line, "File");
+    const std::string bytes = JsonString(line, "File_bytes");
+    // A UTF-8 path is exact as it stands; any other is recovered from its bytes.
+    recovered.push_back(bytes == "-" ? file : FromHex(bytes));
+    EXPECT_TRUE(fs::exists(folder_.path() / recovered.back())) << line;
+  }
+  std::vector<std::string> expected;
+  for (const std::string& name : names) expected.push_back("site/" + name);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(recovered, expected);
+  // People read the names decoded, the same as text is.
+  EXPECT_NE(jsonl.out.find("{\"File\":\"site/главная.html\",\"File_bytes\":\"736974652f"
+                           "e3ebe0e2ede0ff2e68746d6c\",\"Title\":\"T\"}"),
+            std::string::npos)
+      << jsonl.out;
+
+  const ProgramRun tsv = Run({"--fields", "Title", "site"});
+  EXPECT_EQ(FileColumn(tsv.out),
+            (std::vector<std::string>{"site/plain.html", "site/\xEF\xBF\xBD.html",
+                                      "site/главнаю.html", "site/главная.html",
+                                      "site/\xEF\xBF\xBD.html"}));  // in the order of the raw bytes
+  EXPECT_EQ(FileColumn(Run({"--raw", "--fields", "Title", "site"}).out), expected);
+
+  // The table's Title column starts at the same place on every line.
+  const ProgramRun table = Run({"--format", "table", "--fields", "Title,Length(Title)", "site"});
+  const std::vector<std::string> rows = Lines(table.out);
+  ASSERT_EQ(rows.size(), names.size() + 1);
+  for (const std::string& row : rows) EXPECT_EQ(Columns(row), Columns(rows[0])) << row;
+}
+
+TEST_F(CommandLine, MessagesEscapeControlBytesInPaths) {
+  folder_.Write("site/two\nlines.html", "not a page");
+  const ProgramRun run = Run({"site"});
+  EXPECT_NE(run.err.find("pagefields: site/two\\nlines.html: not HTML"), std::string::npos)
+      << run.err;
 }
 
 TEST_F(CommandLine, WalksFoldersAndReportsEveryFileThatIsNoPage) {
@@ -265,7 +347,8 @@ TEST_F(CommandLine, ExitCodes) {
       {{"--format", "xml", "site"}, 2},
       {{"--fields", "Title,Brocken", "site"}, 2},
       {{"--fields", "", "site"}, 2},
-      {{"--codepage", "866", "site"}, 2},
+      {{"--codepage", "no-such-code-page", "site"}, 2},
+      {{"--codepage", "UTF-8", "site"}, 2},  // not single-byte
       {{"--format", "csv", "--raw", "site"}, 2},
       {{"-j", "0", "site"}, 2},
       {{"--max-len", "0", "site"}, 2},
@@ -327,7 +410,7 @@ TEST_F(CommandLine, ManPageDescribesEveryOption) {
 }
 
 // A page drawn from pieces that every extractor reacts to: entities, blanks and line breaks,
-// meta tags, links of every kind, noindex blocks, Windows-1251 words and a NUL byte.
+// meta tags, links of every kind, noindex blocks, Windows-1251 and UTF-8 words, a NUL byte.
 std::string RandomPage(std::mt19937& random) {
   static const std::vector<std::string> pieces = {
       "<title>Garage &laquo;Fast&raquo; &nbsp;\tcars</title>",
@@ -337,6 +420,8 @@ std::string RandomPage(std::mt19937& random) {
       "<meta name=keywords content=\"cars, speed\">",
       "<h1>Head &quot;one&quot;</h1>",
       "<h2>Second\nline</h2>",
+      "<h2>Дом &laquo;мой&raquo; — café</h2>",                 // UTF-8
+      "<noindex>UTF-8 мир and \xEC\xE8\xF0 in one</noindex>",  // UTF-8 and Windows-1251
       "<a href=\"http://example.com/\">web</a>",
       "<a href=\"mailto:shop@example.com\">mail</a>",
       "<a href=\"exists.html\">here</a>",
@@ -370,7 +455,7 @@ TEST_F(CommandLine, ValuesEqualWhatThePluginDelivers) {
   const std::string site = (folder_.path() / "site").string();
   for (const int max_len : {65536, 1, 2, 9}) {
     const ProgramRun run =
-        Run({"--raw", "--max-len", std::to_string(max_len), site, PAGEFIELDS_EXAMPLE_SITE});
+        Run({"--max-len", std::to_string(max_len), site, PAGEFIELDS_EXAMPLE_SITE});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 45u);

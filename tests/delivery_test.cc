@@ -9,10 +9,12 @@
 #include <utility>
 
 #include "plugin/copy_to_buffer.h"
+#include "plugin/delivery.h"
 #include "plugin/document.h"
 #include "plugin/entities.h"
 #include "plugin/field_values.h"
 #include "text/edit.h"
+#include "text/utf8.h"
 
 namespace pagefields {
 namespace {
@@ -105,11 +107,16 @@ TEST(CopyToBuffer, WritesNothingBelowMaxLenOne) {
   EXPECT_EQ(std::string(buffer, 4), "####");
 }
 
+// A whole value as ComputeFields gives it.
+RawFieldValue WholeValue(const std::string& text) {
+  return {0, text, IsUtf8(std::string_view(text).substr(0, text.find('\0')))};
+}
+
 TEST(DeliveredText, DecodesThenStopsAtNulThenCuts) {
-  EXPECT_EQ(DeliveredText("A&nbsp;B", 0), "A B");
-  EXPECT_EQ(DeliveredText("A&nbsp;B", 3), "A ");
-  EXPECT_EQ(DeliveredText("ab\0cd"s, 0), "ab");
-  EXPECT_EQ(DeliveredText("&mdash;&mdash;", 2), "\x97");
+  EXPECT_EQ(DeliveredText(WholeValue("A&nbsp;B"), 0, kRawBytes), "A B");
+  EXPECT_EQ(DeliveredText(WholeValue("A&nbsp;B"), 3, kRawBytes), "A ");
+  EXPECT_EQ(DeliveredText(WholeValue("ab\0cd"s), 0, kRawBytes), "ab");
+  EXPECT_EQ(DeliveredText(WholeValue("&mdash;&mdash;"), 2, kRawBytes), "\x97");
 }
 
 // A host buffer larger than a seventh of the address space asks for every raw byte; on a
@@ -152,13 +159,15 @@ TEST(DeliverField, NoindexShowsTheWholeTextsStartHoweverDenseItsEntities) {
     std::string document = "<html>";
     for (int i = 0; i < 400; ++i) document += "<noindex><b>" + content + "</b></noindex>";
     const FieldSet wanted{1u << kNoindexRow};
-    const std::string whole = ComputeFields(document, "", wanted)[kNoindexRow].text;
-    for (const int max_len : {1, 2, 10, 100, 1024}) {
-      const FieldValues values = ComputeFieldsForBuffer(document, "", wanted, max_len);
-      std::string buffer(static_cast<std::size_t>(max_len), '\x7F');
-      DeliverField(kNoindexRow, values[kNoindexRow], buffer.data(), max_len);
-      EXPECT_EQ(std::string(buffer.c_str()), DeliveredText(whole, max_len))
-          << content << " max_len " << max_len;
+    const RawFieldValue whole = ComputeFields(document, "", wanted)[kNoindexRow];
+    for (const TextDelivery& delivery : {kRawBytes, kUtf8OrWindows1251}) {
+      for (const int max_len : {1, 2, 10, 100, 1024}) {
+        const FieldValues values = ComputeFieldsForBuffer(document, "", wanted, max_len, delivery);
+        std::string buffer(static_cast<std::size_t>(max_len), '\x7F');
+        DeliverField(kNoindexRow, values[kNoindexRow], buffer.data(), max_len, delivery);
+        EXPECT_EQ(std::string(buffer.c_str()), DeliveredText(whole, max_len, delivery))
+            << content << " max_len " << max_len << " utf8 " << delivery.utf8();
+      }
     }
   }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/plugin_library.h"
+#include "text/utf8.h"
 
 namespace pagefields::testing {
 
@@ -64,6 +65,23 @@ inline Answer Ask(const std::string& path, int field, int max_len = 1024, int fl
   answer.result = LoadedPlugin().get_value(path.c_str(), field, unit,
                                            answer.buffer.data() + Answer::kGuard, max_len, flags);
   return answer;
+}
+
+// A value given as the bytes a Windows host receives (Windows-1251 text, entities decoded
+// to single bytes) as the library delivers it here: unchanged on Windows; on Linux, where
+// hosts read UTF-8, decoded from Windows-1251. For values whose raw bytes are not UTF-8, and
+// for ASCII ones, that is the delivered text.
+inline std::string AsDelivered(const std::string& single_byte) {
+#if defined(_WIN32)
+  return single_byte;
+#else
+  std::string utf8;
+  for (const char byte : single_byte) {
+    const auto& [bytes, size] = kWindows1251.characters[static_cast<unsigned char>(byte)];
+    utf8.append(bytes.data(), size);
+  }
+  return utf8;
+#endif
 }
 
 inline std::string AskText(const std::string& path, int field, int max_len = 1024) {

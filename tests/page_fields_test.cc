@@ -15,7 +15,7 @@ using Expected = std::variant<std::string, int>;
 void ExpectAllFields(const std::string& page, const Expected (&expected)[18]) {
   for (int field = 0; field < 18; ++field) {
     if (const auto* text = std::get_if<std::string>(&expected[field])) {
-      EXPECT_EQ(AskText(page, field), *text) << "field " << field;
+      EXPECT_EQ(AskText(page, field), AsDelivered(*text)) << "field " << field;
     } else {
       EXPECT_EQ(AskNumber(page, field), std::get<int>(expected[field])) << "field " << field;
     }

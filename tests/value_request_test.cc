@@ -125,7 +125,7 @@ TEST_F(ValueRequest, EntitiesDecodedAtDeliveryOnly) {
   EXPECT_EQ(AskNumber(page, kTitleWords), 3);
 
   const std::string kept = folder_.Write("k.html", "<html><h1>&NBSP;&amp;&laquo;</h1>");
-  EXPECT_EQ(AskText(kept, kH1), "&NBSP;&amp;\xAB");
+  EXPECT_EQ(AskText(kept, kH1), AsDelivered("&NBSP;&amp;\xAB"));
 }
 
 TEST_F(ValueRequest, StringsAreCutToMaxLenMinusOne) {
@@ -138,7 +138,11 @@ TEST_F(ValueRequest, StringsAreCutToMaxLenMinusOne) {
   EXPECT_EQ(Ask(page, kH2, 9).text(), "abcdefgh");
 
   const std::string decoded = folder_.Write("d.html", "<html><title>&mdash;&mdash;x</title>");
+#if defined(_WIN32)
   EXPECT_EQ(Ask(decoded, kTitle, 3).text(), "\x97\x97");
+#else
+  EXPECT_EQ(Ask(decoded, kTitle, 4).text(), "—");  // three bytes in UTF-8
+#endif
   EXPECT_EQ(AskNumber(decoded, kTitleLength), 15);
 }
 
@@ -183,7 +187,7 @@ TEST_F(ValueRequest, PathBytesAbove127ReachTheFileSystemUnchanged) {
       WriteByByteName(folder_, "\xABindex\xBB.html",
                       "<html><title>T</title><a href=caf\xE9.html><a href=\xE9t\xE9.html>");
   EXPECT_EQ(AskText(page, kTitle), "T");
-  EXPECT_EQ(AskText(page, kBrokenLink), "\xE9t\xE9.html");
+  EXPECT_EQ(AskText(page, kBrokenLink), AsDelivered("\xE9t\xE9.html"));
 }
 
 TEST_F(ValueRequest, ReadsAFileAnotherHandleHoldsOpen) {

@@ -340,9 +340,9 @@ ModelAnswer ModelGetValue(std::string_view file_bytes, std::string_view folder, 
                           int max_len, const AttributeQuery& query) {
   constexpr int kNotSupported = -5;
   std::string document(file_bytes.substr(0, 64));
-  if (PosText("<HTML>", document, 1) == 0) return {kNotSupported, {}};
+  if (PosText("<HTML>", document, 1) == 0) return {kNotSupported, {}, {}};
   document = std::string(file_bytes);
-  if (field_index < 0 || field_index > 17) return {kNotSupported, {}};
+  if (field_index < 0 || field_index > 17) return {kNotSupported, {}, {}};
 
   std::int32_t number = 0;
   std::string text;
@@ -404,8 +404,117 @@ ModelAnswer ModelGetValue(std::string_view file_bytes, std::string_view folder, 
   }
 
   const int type = FieldTable[static_cast<std::size_t>(field_index)].type;
-  if (type == FieldTypeNumeric32) return {type, FourBytes(number)};
-  return {type, CopyToBuffer(DecodeEntities(text), max_len)};
+  if (type == FieldTypeNumeric32) return {type, FourBytes(number), {}};
+  return {type, CopyToBuffer(DecodeEntities(text), max_len), text};
+}
+
+// ---- Delivery as UTF-8 ----
+
+namespace {
+
+std::string Utf8Of(std::uint32_t c) {
+  std::string out;
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return out;
+}
+
+std::uint32_t Windows1251(unsigned char b) {
+  static const std::uint32_t kFrom80[64] = {
+      0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
+      0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
+      0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
+      0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
+      0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+  if (b < 0x80) return b;
+  if (b >= 0xC0) return 0x0410 + (b - 0xC0);
+  return kFrom80[b - 0x80];
+}
+
+// Decodes the text character by character, checking every rule of the strict form.
+bool IsStrictUtf8(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    int length = 0;
+    std::uint32_t c = 0;
+    if (lead < 0x80) {
+      length = 1;
+      c = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      length = 2;
+      c = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      length = 3;
+      c = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+      length = 4;
+      c = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (i + length > text.size()) return false;
+    for (int k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    const std::uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ModelUtf8Delivery(const std::string& text, int max_len, std::size_t judged_bytes) {
+  if (max_len < 1) return {};
+  const std::string measured = text.c_str();
+  std::string utf8;
+  std::string judged = measured;
+  if (judged.size() > judged_bytes) {
+    // Judged on its first bytes, less a character they cut short.
+    judged = judged.substr(0, judged_bytes);
+    std::size_t lead = judged.size();
+    while (lead > 0 && judged.size() - lead < 3 &&
+           (static_cast<unsigned char>(judged[lead - 1]) & 0xC0) == 0x80) {
+      --lead;
+    }
+    if (lead > 0) {
+      const auto byte = static_cast<unsigned char>(judged[lead - 1]);
+      const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+      if (lead - 1 + length > judged.size()) judged.resize(lead - 1);
+    }
+  }
+  if (IsStrictUtf8(judged)) {
+    utf8 = measured;
+    utf8 = ReplaceStr(utf8, "&laquo;", "\xC2\xAB");
+    utf8 = ReplaceStr(utf8, "&raquo;", "\xC2\xBB");
+    utf8 = ReplaceStr(utf8, "&quot;", "\x22");
+    utf8 = ReplaceStr(utf8, "&nbsp;", "\x20");
+    utf8 = ReplaceStr(utf8, "&ndash;", "\xE2\x80\x93");
+    utf8 = ReplaceStr(utf8, "&mdash;", "\xE2\x80\x94");
+  } else {
+    for (const char b : DecodeEntities(measured))
+      utf8 += Utf8Of(Windows1251(static_cast<unsigned char>(b)));
+  }
+  // Whole characters only: a character starts at every byte that does not continue one.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i <= utf8.size(); ++i) {
+    if (i > static_cast<std::size_t>(max_len - 1)) break;
+    if (i == utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) kept = i;
+  }
+  return utf8.substr(0, kept) + '\0';
 }
 
 }  // namespace pagefields::model

@@ -24,7 +24,17 @@ using AttributeQuery = std::function<std::uint32_t(const std::string& path)>;
 struct ModelAnswer {
   int result = 0;
   std::string written;
+  std::string text;  // a string row's value before its entities are decoded
 };
+
+// What a buffer of max_len bytes receives from a host that reads strings as UTF-8, for the
+// string value `text` (before its entities are decoded): the value up to its first NUL; when
+// that is strict UTF-8, with the six entities as UTF-8 characters, else with the entities
+// decoded to single bytes and all of it decoded from Windows-1251; then as many whole
+// characters as fit in max_len - 1 bytes, and a NUL. Nothing when max_len is below 1.
+// Whether the value is UTF-8 is judged on its first `judged_bytes` bytes.
+std::string ModelUtf8Delivery(const std::string& text, int max_len,
+                              std::size_t judged_bytes = std::string::npos);
 
 // One request for field `field_index` of a file whose bytes are `file_bytes`, held in
 // memory; `folder` is its DocumentFolder and `query` answers the broken-link probe.
