@@ -15,7 +15,8 @@ work=$(mktemp -d)
 xvfb_pid=
 manager_pid=
 finish() {
-  [ -n "$manager_pid" ] && kill "$manager_pid" 2>/dev/null || true
+  # The file manager writes its configuration as it closes: wait for it before removing.
+  if [ -n "$manager_pid" ]; then kill "$manager_pid" 2>/dev/null; wait "$manager_pid" 2>/dev/null; fi
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
