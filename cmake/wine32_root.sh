@@ -1,6 +1,7 @@
 #!/bin/sh
 # 32-bit wine in an i386 Debian 12 root, for machines whose own package lists cannot provide
-# wine32:i386. The root is made once with debootstrap from the main suite and then reused.
+# wine32:i386. The root is made once with debootstrap from the main suite (of the mirror
+# $PAGEFIELDS_DEBIAN_MIRROR, by default Debian's own) and then reused.
 #   wine32_root.sh make ROOT                   makes ROOT unless it is there
 #   wine32_root.sh run ROOT DIR... -- COMMAND   runs COMMAND inside ROOT as the caller, each
 #                                              DIR mounted at its own path, /proc and /dev too
