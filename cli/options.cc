@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <map>
 #include <string_view>
 #include <system_error>
@@ -118,7 +119,7 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
   app.add_flag("--raw", options.raw, "With tsv: write the text bytes unconverted");
 
   std::string field_names;
-  const CLI::Option* fields =
+  CLI::Option* fields =
       app.add_option("--fields", field_names,
                      "Comma-separated field names to show, in this order (default: all)")
           ->option_text("NAME,...");
@@ -154,6 +155,30 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
   app.add_flag("-q,--quiet", options.quiet, "No progress line");
   app.add_flag("--fail-on-broken", options.fail_on_broken,
                "Exit with 1 when some page links to a missing file");
+  const std::map<std::string, PageSniff> sniffs = {{"plugin", PageSniff::kHtmlMarker},
+                                                   {"page", PageSniff::kPageHead}};
+  app.add_option("--sniff", options.sniff,
+                 "plugin: a page has <HTML> in its first 64 bytes, as the plugin asks\n"
+                 "(default); page: also <html ...> with an attribute or <!DOCTYPE html>\n"
+                 "in its first 1024 bytes")
+      ->transform(CLI::CheckedTransformer(sniffs))
+      ->option_text("RULE");
+  CLI::Option* broken_links =
+      app.add_flag("--broken-links", options.broken_links,
+                   "One line per internal link whose target is missing, in document order:\n"
+                   "the page, the link, the part probed and the path asked");
+  fields->excludes(broken_links);
+  app.add_flag("--summary", options.summary,
+               "After the pages, a site summary: empty titles, H1s and descriptions,\n"
+               "shared titles and descriptions, long ones, missing links, noindex text");
+  app.add_option("--title-max", options.title_max,
+                 "The summary lists titles longer than N characters (default 60)")
+      ->check(CLI::Range(1, std::numeric_limits<int>::max()))
+      ->option_text("N");
+  app.add_option("--description-max", options.description_max,
+                 "The summary lists descriptions longer than N characters (default 160)")
+      ->check(CLI::Range(1, std::numeric_limits<int>::max()))
+      ->option_text("N");
 
   try {
     app.parse(argc, argv);
