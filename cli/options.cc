@@ -74,9 +74,16 @@ Paths are shown the same way; jsonl adds "File_bytes", the exact bytes of a path
 is not UTF-8 in hexadecimal. Backslashes and control bytes are written as \\, \t, \n,
 \r or \xHH, so one page is always one line.
 
-Pages that are not HTML (no "<HTML>" in their first 64 bytes) and files that cannot be
-read whole (a failed read, 2 GiB or more, out of memory) are reported on standard error
-with the reason and counted in the closing summary.
+Pages that are not HTML (no "<HTML>" in their first 64 bytes; with --sniff page also
+no <html ...> with an attribute or <!DOCTYPE html> in the first 1024) and files that
+cannot be read whole (a failed read, 2 GiB or more, out of memory) are reported on
+standard error with the reason and counted in the closing summary.
+
+--broken-links writes the columns File, Link (as the page writes it), Probed (without
+fragment and query; a page's first line holds its Brocken_A) and Path (the path asked).
+--summary follows the pages as indented text (after an empty line in tsv and csv), or as
+one JSON object per finding, keyed "Summary", in jsonl. Lengths are in characters of the
+delivered text.
 
 Exit status: 0 success; 1 with --fail-on-broken when a page links to a missing file;
 2 usage error; 3 a named path does not exist; 4 the output could not be written (the run
