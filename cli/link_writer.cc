@@ -124,6 +124,7 @@ std::unique_ptr<LinkWriter> MakeLinkWriter(OutputFormat format, const TextForm& 
     case OutputFormat::kJsonl:
       return std::make_unique<JsonlLinkWriter>(form, out);
     case OutputFormat::kTsv:
+    case OutputFormat::kHtml:  // refused with --broken-links
       break;
   }
   return std::make_unique<DelimitedLinkWriter>(false, form, out);

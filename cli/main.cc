@@ -16,6 +16,7 @@
 
 #include "cli/code_page.h"
 #include "cli/folder_walk.h"
+#include "cli/html_report.h"
 #include "cli/inspect_file.h"
 #include "cli/line_escape.h"
 #include "cli/link_writer.h"
@@ -112,7 +113,9 @@ int Run(const Options& options) {
   if (options.broken_links) {
     link_writer = MakeLinkWriter(options.format, form, stdout);
   } else {
-    page_writer = MakePageWriter(options.format, options.columns, form, stdout);
+    page_writer = options.format == OutputFormat::kHtml
+                      ? MakeHtmlWriter(options.columns, form, stdout, &*summary)
+                      : MakePageWriter(options.format, options.columns, form, stdout);
   }
   ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, walk.files.size(), stderr);
 
@@ -160,7 +163,9 @@ int Run(const Options& options) {
     if (link_writer) link_writer->Finish();
     if (page_writer) page_writer->Finish();
     // The summary covers the pages written, also of an interrupted run.
-    if (summary && options.format == OutputFormat::kJsonl) {
+    if (options.format == OutputFormat::kHtml) {
+      // The report holds the summary.
+    } else if (summary && options.format == OutputFormat::kJsonl) {
       summary->WriteJsonl(form, stdout);
     } else if (summary) {
       // After the lines of tsv and csv, an empty line sets it apart.

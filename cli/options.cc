@@ -67,7 +67,8 @@ CLI::Validator AtLeastOne() {
 constexpr const char* kFooter =
     R"(Output: one line per HTML page, in sorted path order. table is aligned for
 reading (the default on a terminal); tsv has one header line of the field names (the
-default otherwise); csv quotes as RFC 4180; jsonl writes one JSON object per page. Text
+default otherwise); csv quotes as RFC 4180; jsonl writes one JSON object per page; html
+writes one report for a browser, summary on top, in a table that sorts and filters. Text
 is written in UTF-8, except with --raw in tsv. With --codepage auto, a value that is UTF-8
 is kept and any other is decoded from Windows-1251, as the plugin delivers it on Linux.
 Paths are shown the same way; jsonl adds "File_bytes", the exact bytes of a path that
@@ -119,8 +120,11 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
   const std::map<std::string, OutputFormat> formats = {{"table", OutputFormat::kTable},
                                                        {"tsv", OutputFormat::kTsv},
                                                        {"csv", OutputFormat::kCsv},
-                                                       {"jsonl", OutputFormat::kJsonl}};
-  app.add_option("-f,--format", options.format, "Output format: table, tsv, csv or jsonl")
+                                                       {"jsonl", OutputFormat::kJsonl},
+                                                       {"html", OutputFormat::kHtml}};
+  app.add_option("-f,--format", options.format,
+                 "Output format: table, tsv, csv, jsonl or html (a report for a browser,\n"
+                 "with the site summary on top)")
       ->transform(CLI::CheckedTransformer(formats))
       ->option_text("FORMAT");
   app.add_flag("--raw", options.raw, "With tsv: write the text bytes unconverted");
@@ -193,6 +197,11 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
     if (options.raw && options.format != OutputFormat::kTsv) {
       throw CLI::ValidationError("--raw", "only tsv output can be raw");
     }
+    if (options.broken_links && options.format == OutputFormat::kHtml) {
+      throw CLI::ValidationError("--broken-links", "the html report lists pages, not links");
+    }
+    // The report always carries the summary.
+    if (options.format == OutputFormat::kHtml) options.summary = true;
     if (code_page != "auto") {
       std::string error;
       options.code_page = OpenCodePage(code_page, error);

@@ -107,23 +107,33 @@ std::vector<SiteSummary::Group> SiteSummary::SharedGroups(SummaryText Page::*tex
 }
 
 void SiteSummary::WriteTable(const TextForm& form, std::FILE* out) const {
+  const std::string text = TableText(form);
+  std::fwrite(text.data(), 1, text.size(), out);
+}
+
+std::string SiteSummary::TableText(const TextForm& form) const {
+  std::string table;
+  const auto write_line = [&table](const std::string& line) {
+    table += line;
+    table += '\n';
+  };
   const auto path = [&form](const Page& page) { return EscapeForLine(form.PathText(page.path)); };
   const auto list = [&](const std::string& heading, auto picks, auto detail) {
     std::vector<const Page*> picked;
     for (const Page& page : pages_) {
       if (picks(page)) picked.push_back(&page);
     }
-    WriteLine(out, heading + ": " + Counted(picked.size(), "page", "pages"));
-    for (const Page* page : picked) WriteLine(out, "  " + path(*page) + detail(*page));
+    write_line(heading + ": " + Counted(picked.size(), "page", "pages"));
+    for (const Page* page : picked) write_line("  " + path(*page) + detail(*page));
   };
   const auto nothing = [](const Page&) { return std::string(); };
   const auto shared = [&](const std::string& heading, SummaryText Page::*text) {
     const std::vector<Group> groups = SharedGroups(text);
-    WriteLine(out, heading + ": " + Counted(groups.size(), "group", "groups"));
+    write_line(heading + ": " + Counted(groups.size(), "group", "groups"));
     for (const Group& group : groups) {
-      WriteLine(out, "  \"" + EscapeForLine((pages_[group.front()].*text).Display()) +
-                         "\": " + Counted(group.size(), "page", "pages"));
-      for (const std::size_t i : group) WriteLine(out, "    " + path(pages_[i]));
+      write_line("  \"" + EscapeForLine((pages_[group.front()].*text).Display()) +
+                 "\": " + Counted(group.size(), "page", "pages"));
+      for (const std::size_t i : group) write_line("    " + path(pages_[i]));
     }
   };
   const auto longer = [&](const std::string& name, SummaryText Page::*text, int limit) {
@@ -137,7 +147,7 @@ void SiteSummary::WriteTable(const TextForm& form, std::FILE* out) const {
   };
 
   const std::size_t missing = MissingLinks();
-  WriteLine(out, "Summary of " + Counted(pages_.size(), "page", "pages"));
+  write_line("Summary of " + Counted(pages_.size(), "page", "pages"));
   list(
       "Empty title", [](const Page& page) { return page.title.blank; }, nothing);
   list(
@@ -154,6 +164,7 @@ void SiteSummary::WriteTable(const TextForm& form, std::FILE* out) const {
       [](const Page& page) { return "  " + std::to_string(page.missing_links); });
   list(
       "Noindex text", [](const Page& page) { return page.noindex; }, nothing);
+  return table;
 }
 
 void SiteSummary::WriteJsonl(const TextForm& form, std::FILE* out) const {

@@ -47,6 +47,8 @@ class SiteSummary {
 
   // For people: a heading per finding with its count, the pages indented below it.
   void WriteTable(const TextForm& form, std::FILE* out) const;
+  // What WriteTable writes.
+  std::string TableText(const TextForm& form) const;
   // For programs: one JSON object per finding, keyed "Summary"; every page as an object with
   // "File" (and "File_bytes" for a path that is not UTF-8).
   void WriteJsonl(const TextForm& form, std::FILE* out) const;
