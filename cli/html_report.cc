@@ -1,7 +1,11 @@
 // html: one self-contained page for people: the site summary on top, then every page's
 // fields in a table that sorts by any column and filters by text. Nothing is fetched: the
 // style and the script stand in the file, and its Content-Security-Policy lets only those
-// two run, by a nonce drawn for each report.
+// two run, by a nonce drawn for each report. The pages travel as JSON in a data block that
+// is never run, and the script shows them in batches as text (never as markup): a browser
+// lays out a table of ten thousand rows in many seconds, a batch at once.
+#include <nlohmann/json.hpp>
+
 #include <array>
 #include <cstdio>
 #include <random>
@@ -21,7 +25,7 @@ static_assert(FieldTable[kTitleRow].name == "Title" &&
 
 constexpr const char* kStyle = R"css(
 body { font: 14px/1.4 system-ui, sans-serif; margin: 1em 2em; color: #222; }
-pre.summary { background: #f6f6f6; padding: 0.8em; overflow-x: auto; }
+pre.summary { background: #f6f6f6; padding: 0.8em; overflow: auto; max-height: 40vh; }
 input#filter { font-size: 14px; width: 30em; margin: 0.5em 0; }
 table { border-collapse: collapse; }
 th, td { border: 1px solid #ccc; padding: 0.2em 0.5em; vertical-align: top; }
@@ -35,42 +39,71 @@ td.empty { background: #fff3c4; }
 td.empty::after { content: "(empty)"; color: #a60; font-style: italic; }
 )css";
 
-// Sorts the rows by a column (numbers as numbers; a second click reverses), filters them by
-// text in any cell, and keeps both in the address (#sort=NAME&order=desc&filter=TEXT), so a
-// view can be bookmarked or opened as it was left.
+// Sorts the pages by a column (numbers as numbers; a second click reverses), filters them by
+// text in any cell, and shows the first kBatch of those, more on request. Sort and filter are
+// kept in the address (#sort=NAME&order=desc&filter=TEXT), so a view can be bookmarked or
+// opened as it was left.
 constexpr const char* kScript = R"js(
 (function () {
+  const BATCH = 100;
+  const data = JSON.parse(document.getElementById('data').textContent);
   const table = document.getElementById('pages');
   const body = table.tBodies[0];
   const filter = document.getElementById('filter');
   const shown = document.getElementById('shown');
+  const more = document.getElementById('more');
   const heads = Array.from(table.tHead.rows[0].cells);
+  const texts = data.pages.map(function (page) { return page.cells.join('\t').toLowerCase(); });
+  let order = data.pages.map(function (page, i) { return i; });
+  let visible = order;
+  let rendered = 0;
   let sortColumn = -1;
   let descending = false;
+  function cell(page, column) {
+    const td = document.createElement('td');
+    const value = page.cells[column];
+    td.textContent = value;
+    if (data.columns[column].numeric) td.className = 'num';
+    else if (column === data.title && String(value).trim() === '') td.className = 'empty';
+    else if (column === data.link) td.className = 'link';
+    return td;
+  }
+  function renderMore() {
+    const end = Math.min(visible.length, rendered + BATCH);
+    const rows = document.createDocumentFragment();
+    for (; rendered < end; ++rendered) {
+      const page = data.pages[visible[rendered]];
+      const tr = document.createElement('tr');
+      if (page.broken) tr.className = 'broken';
+      for (let column = 0; column < page.cells.length; ++column) tr.appendChild(cell(page, column));
+      rows.appendChild(tr);
+    }
+    body.appendChild(rows);
+    shown.textContent = visible.length + ' of ' + data.pages.length + ' pages match; ' +
+        rendered + ' shown';
+    more.hidden = rendered >= visible.length;
+  }
+  function render() {
+    const needle = filter.value.toLowerCase();
+    visible = order.filter(function (i) { return texts[i].includes(needle); });
+    body.textContent = '';
+    rendered = 0;
+    renderMore();
+  }
   function sortBy(column, down) {
-    const numeric = heads[column].classList.contains('num');
-    const rows = Array.from(body.rows);
-    rows.sort(function (a, b) {
-      const x = a.cells[column].textContent;
-      const y = b.cells[column].textContent;
-      const order = numeric ? Number(x) - Number(y) : (x < y ? -1 : x > y ? 1 : 0);
-      return down ? -order : order;
+    const numeric = data.columns[column].numeric;
+    order = data.pages.map(function (page, i) { return i; });
+    order.sort(function (a, b) {
+      const x = data.pages[a].cells[column];
+      const y = data.pages[b].cells[column];
+      const byValue = numeric ? x - y : (x < y ? -1 : x > y ? 1 : 0);
+      return (down ? -byValue : byValue) || a - b;
     });
-    for (const row of rows) body.appendChild(row);
     heads.forEach(function (head, i) {
       head.setAttribute('aria-sort', i === column ? (down ? 'descending' : 'ascending') : 'none');
     });
     sortColumn = column;
     descending = down;
-  }
-  function applyFilter(text) {
-    const needle = text.toLowerCase();
-    let count = 0;
-    for (const row of body.rows) {
-      row.hidden = !row.textContent.toLowerCase().includes(needle);
-      if (!row.hidden) ++count;
-    }
-    shown.textContent = count + ' of ' + body.rows.length + ' pages shown';
   }
   function remember() {
     const state = new URLSearchParams();
@@ -82,18 +115,20 @@ constexpr const char* kScript = R"js(
   heads.forEach(function (head, i) {
     head.addEventListener('click', function () {
       sortBy(i, sortColumn === i && !descending);
+      render();
       remember();
     });
   });
   filter.addEventListener('input', function () {
-    applyFilter(filter.value);
+    render();
     remember();
   });
+  more.addEventListener('click', renderMore);
   const state = new URLSearchParams(location.hash.slice(1));
   const start = heads.findIndex(function (head) { return head.dataset.name === state.get('sort'); });
   if (start >= 0) sortBy(start, state.get('order') === 'desc');
   filter.value = state.get('filter') || '';
-  applyFilter(filter.value);
+  render();
 })();
 )js";
 
@@ -109,6 +144,27 @@ void Write(std::FILE* out, std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), out);
 }
 
+// `value` as JSON that may stand inside a script element: '<', '>' and '&' occur only in
+// strings there and are written as \u escapes, so no text can end the element or open a
+// comment.
+std::string ForScriptBlock(const nlohmann::ordered_json& value) {
+  const std::string json = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::string safe;
+  safe.reserve(json.size());
+  for (const char byte : json) {
+    if (byte == '<') {
+      safe += "\\u003c";
+    } else if (byte == '>') {
+      safe += "\\u003e";
+    } else if (byte == '&') {
+      safe += "\\u0026";
+    } else {
+      safe += byte;
+    }
+  }
+  return safe;
+}
+
 class HtmlWriter : public ColumnWriter {
  public:
   HtmlWriter(std::vector<int> columns, const TextForm& form, std::FILE* out,
@@ -116,23 +172,19 @@ class HtmlWriter : public ColumnWriter {
       : ColumnWriter(std::move(columns), form, out), summary_(summary) {}
 
   void Page(const std::string& path, const FieldValues& values) override {
-    std::string& row = rows_.emplace_back();
-    row += values[kBrokenLinkRow].text.empty() ? "<tr>" : "<tr class=\"broken\">";
-    row += "<td>" + EscapeForHtml(EscapeForLine(form_.PathText(path))) + "</td>";
+    nlohmann::ordered_json page;
+    nlohmann::ordered_json cells = nlohmann::ordered_json::array();
+    cells.push_back(EscapeForLine(form_.PathText(path)));
     for (const int column : columns_) {
-      const std::string text = ValueText(column, values[column]);
       if (FieldTable[column].type == FieldTypeNumeric32) {
-        row += "<td class=\"num\">";
-      } else if (column == kTitleRow && text.find_first_not_of(" \t\r\n") == std::string::npos) {
-        row += "<td class=\"empty\">";
-      } else if (column == kBrokenLinkRow) {
-        row += "<td class=\"link\">";
+        cells.push_back(values[column].number);
       } else {
-        row += "<td>";
+        cells.push_back(EscapeForLine(ValueText(column, values[column])));
       }
-      row += EscapeForHtml(EscapeForLine(text)) + "</td>";
     }
-    row += "</tr>\n";
+    page["cells"] = std::move(cells);
+    page["broken"] = !values[kBrokenLinkRow].text.empty();
+    pages_.push_back(ForScriptBlock(page));
   }
 
   void Finish() override {
@@ -153,20 +205,38 @@ class HtmlWriter : public ColumnWriter {
           "<p><input id=\"filter\" type=\"search\" placeholder=\"Filter: text in any column\" "
           "aria-label=\"Filter\"> <span id=\"shown\"></span></p>\n"
           "<table id=\"pages\">\n<thead><tr><th data-name=\"File\">File</th>");
-    for (const int column : columns_) {
+    nlohmann::ordered_json head;
+    head["columns"] = nlohmann::ordered_json::array({{{"numeric", false}}});
+    head["title"] = -1;
+    head["link"] = -1;
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+      const int column = columns_[i];
+      const bool numeric = FieldTable[column].type == FieldTypeNumeric32;
       const std::string name = EscapeForHtml(FieldTable[column].name);
-      const char* kind = FieldTable[column].type == FieldTypeNumeric32 ? " class=\"num\"" : "";
-      Write(out_, "<th" + std::string(kind) + " data-name=\"" + name + "\">" + name + "</th>");
+      Write(out_, std::string("<th") + (numeric ? " class=\"num\"" : "") + " data-name=\"" + name +
+                      "\">" + name + "</th>");
+      head["columns"].push_back({{"numeric", numeric}});
+      if (column == kTitleRow) head["title"] = i + 1;
+      if (column == kBrokenLinkRow) head["link"] = i + 1;
     }
-    Write(out_, "</tr></thead>\n<tbody>\n");
-    for (const std::string& row : rows_) Write(out_, row);
-    Write(out_, "</tbody>\n</table>\n<script nonce=\"" + nonce + "\">" + kScript +
+    std::string data = ForScriptBlock(head);
+    data.pop_back();  // the closing brace: the pages follow
+    Write(out_,
+          "</tr></thead>\n<tbody></tbody>\n</table>\n"
+          "<p><button id=\"more\" type=\"button\" hidden>Show more</button></p>\n"
+          "<script id=\"data\" type=\"application/json\">\n" +
+              data + ",\"pages\":[\n");
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+      Write(out_, pages_[i]);
+      Write(out_, i + 1 < pages_.size() ? ",\n" : "\n");
+    }
+    Write(out_, "]}\n</script>\n<script nonce=\"" + nonce + "\">" + kScript +
                     "</script>\n</body>\n</html>\n");
   }
 
  private:
   const SiteSummary* summary_;
-  std::vector<std::string> rows_;  // each page's row, ready to write
+  std::vector<std::string> pages_;  // each page as JSON, ready to write
 };
 
 }  // namespace
