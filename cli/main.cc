@@ -1,5 +1,5 @@
 // pagefields: the plugin's eighteen fields for every HTML page of whole folders, as a table,
-// tsv, csv or jsonl, for people who audit sites from the shell and in CI.
+// tsv, csv, jsonl or an html report, for people who audit sites from the shell and in CI.
 #include <unistd.h>
 
 #include <cctype>
