@@ -1,26 +1,12 @@
 // tsv and csv: a header line of the names, then one line of values per page.
 #include <string_view>
 
+#include "cli/line_escape.h"
 #include "cli/line_text.h"
 #include "cli/page_writers.h"
 
 namespace pagefields::cli {
 namespace {
-
-// Appends a field of a csv line, quoted as RFC 4180 asks when it holds a comma or a quote.
-// Escaping has already removed line breaks.
-void AppendCsvField(std::string& line, std::string_view text) {
-  if (text.find_first_of(",\"") == std::string_view::npos) {
-    line.append(text);
-    return;
-  }
-  line += '"';
-  for (const char byte : text) {
-    if (byte == '"') line += '"';
-    line += byte;
-  }
-  line += '"';
-}
 
 class DelimitedWriter : public ColumnWriter {
  public:

@@ -9,6 +9,7 @@
 
 #include "platform/file_access.h"
 #include "plugin/document.h"
+#include "text/utf8.h"
 
 namespace pagefields::cli {
 namespace {
@@ -75,8 +76,61 @@ std::string LoadFailureReason(LoadFailure failure, int code) {
   }
 }
 
-FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
+// A raw string as a host buffer of `cut` bytes receives it.
+std::string Delivered(std::string_view raw, int cut, const TextDelivery& delivery) {
+  const RawFieldValue value{0, std::string(raw.substr(0, RawBytesForBuffer(cut))),
+                            IsUtf8(raw.substr(0, raw.find('\0')))};
+  return DeliveredText(value, cut, delivery);
+}
+
+// Keeps the missing links a walk hands out, within kLongestMissingLinkList.
+class MissingLinkList {
+ public:
+  MissingLinkList(std::string_view folder, int cut, const TextDelivery& delivery, bool keep)
+      : folder_(folder), cut_(cut), delivery_(delivery), keep_(keep) {}
+
+  // False when the list has grown too long: the walk ends there.
+  bool Add(const MissingLink& link) {
+    ++count_;
+    if (!keep_) return true;
+    FoundMissingLink found{Delivered(link.written, cut_, delivery_),
+                           Delivered(link.probed, cut_, delivery_), std::string(folder_)};
+    // The query sees the path up to its first NUL.
+    found.asked += link.probed.substr(0, link.probed.find('\0'));
+    bytes_ += found.written.size() + found.probed.size() + found.asked.size();
+    if (bytes_ > kLongestMissingLinkList) {
+      too_long_ = true;
+      return false;
+    }
+    links_.push_back(std::move(found));
+    return true;
+  }
+
+  int count() const { return count_; }
+  bool too_long() const { return too_long_; }
+  std::vector<FoundMissingLink> Take() { return std::move(links_); }
+
+ private:
+  std::string_view folder_;
+  int cut_;
+  const TextDelivery& delivery_;
+  bool keep_;
+  int count_ = 0;
+  std::size_t bytes_ = 0;
+  bool too_long_ = false;
+  std::vector<FoundMissingLink> links_;
+};
+
+std::string NotPageReason(PageSniff sniff) {
+  if (sniff == PageSniff::kHtmlMarker) return "not HTML: no <HTML> in the first 64 bytes";
+  return "not HTML: no <HTML> in the first 64 bytes, no <html ...> with an attribute or "
+         "<!DOCTYPE html> in the first 1024";
+}
+
+FileReport InspectLoaded(const WalkedFile& file, const InspectRequest& request,
                          const TextDelivery& delivery, TargetCache& targets) {
+  FieldSet wanted = request.wanted;
+  const int max_len = request.max_len;
   const std::string& path = file.path;
   // A file the walk saw as regular is opened at once; the open tells what changed since.
   if (!file.regular) {
@@ -95,12 +149,12 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
 
   LoadFailure failure = LoadFailure::kUnreadable;
   errno = 0;
-  const auto document = LoadOpenDocument(opened.handle(), opened.size(), failure);
+  const auto document = LoadOpenDocument(opened.handle(), opened.size(), failure, request.sniff);
   if (!document) {
     if (failure != LoadFailure::kNotHtml) return Unreadable(LoadFailureReason(failure, errno));
     FileReport report;
     report.outcome = FileOutcome::kNotHtml;
-    report.reason = "not HTML: no <HTML> in the first 64 bytes";
+    report.reason = NotPageReason(request.sniff);
     return report;
   }
 
@@ -115,8 +169,19 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
   // Without a cut, strings are computed one byte beyond the longest written, which tells a
   // longer one without building it whole.
   const int cut = max_len > 0 ? max_len : static_cast<int>(kLongestUncutValue) + 2;
-  report.values = ComputeFieldsForBuffer(*document, folder, wanted, cut, delivery, exists);
+  MissingLinkList missing(folder, cut, delivery, request.list_missing);
+  MissingLinkSink every_missing = nullptr;
+  if (request.count_missing || request.list_missing) {
+    every_missing = [&missing](const MissingLink& link) { return missing.Add(link); };
+  }
+  report.values =
+      ComputeFieldsForBuffer(*document, folder, wanted, cut, delivery, exists, every_missing);
+  if (missing.too_long()) {
+    return Unreadable("its missing links take more than 16 MiB (--max-len cuts them)");
+  }
   report.has_broken_link = !report.values[kBrokenLinkRow].text.empty();
+  report.missing_count = missing.count();
+  report.missing_links = missing.Take();
   for (int row = 0; row < kFieldCount; ++row) {
     if (FieldTable[row].type != FieldTypeString) continue;
     report.values[row].text = DeliveredText(report.values[row], cut, delivery);
@@ -130,10 +195,10 @@ FileReport InspectLoaded(const WalkedFile& file, FieldSet wanted, int max_len,
 
 }  // namespace
 
-FileReport InspectFile(const WalkedFile& file, FieldSet wanted, int max_len,
+FileReport InspectFile(const WalkedFile& file, const InspectRequest& request,
                        const TextDelivery& delivery, TargetCache& targets) {
   try {
-    return InspectLoaded(file, wanted, max_len, delivery, targets);
+    return InspectLoaded(file, request, delivery, targets);
   } catch (const std::bad_alloc&) {
     // The page was read; its values outgrew the memory.
     return Unreadable("out of memory");

@@ -1,24 +1,13 @@
 // jsonl: one JSON object per page, keyed by the field names, numbers as numbers.
 #include <nlohmann/json.hpp>
 
+#include "cli/line_escape.h"
 #include "cli/page_writers.h"
 
 namespace pagefields::cli {
 namespace {
 
 constexpr const char* kFileBytesKey = "File_bytes";
-
-// Two lowercase hexadecimal digits for every byte of `bytes`.
-std::string HexBytes(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(2 * bytes.size());
-  for (const char byte : bytes) {
-    hex += kHex[static_cast<unsigned char>(byte) >> 4];
-    hex += kHex[static_cast<unsigned char>(byte) & 0xF];
-  }
-  return hex;
-}
 
 class JsonlWriter : public ColumnWriter {
  public:

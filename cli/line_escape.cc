@@ -1,5 +1,6 @@
 #include "cli/line_escape.h"
 
+#include <algorithm>
 #include <array>
 
 namespace pagefields::cli {
@@ -56,6 +57,36 @@ std::string EscapeForLine(std::string_view text) {
   }
   escaped.append(text, run, text.size() - run);
   return escaped;
+}
+
+void AppendCsvField(std::string& line, std::string_view text) {
+  if (text.find_first_of(",\"") == std::string_view::npos) {
+    line.append(text);
+    return;
+  }
+  line += '"';
+  for (const char byte : text) {
+    if (byte == '"') line += '"';
+    line += byte;
+  }
+  line += '"';
+}
+
+std::string HexBytes(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(2 * bytes.size());
+  for (const char byte : bytes) {
+    hex += kHex[static_cast<unsigned char>(byte) >> 4];
+    hex += kHex[static_cast<unsigned char>(byte) & 0xF];
+  }
+  return hex;
+}
+
+std::size_t DisplayWidth(std::string_view text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+  }));
 }
 
 }  // namespace pagefields::cli

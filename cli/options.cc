@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <map>
 #include <string_view>
 #include <system_error>
@@ -66,16 +67,24 @@ CLI::Validator AtLeastOne() {
 constexpr const char* kFooter =
     R"(Output: one line per HTML page, in sorted path order. table is aligned for
 reading (the default on a terminal); tsv has one header line of the field names (the
-default otherwise); csv quotes as RFC 4180; jsonl writes one JSON object per page. Text
+default otherwise); csv quotes as RFC 4180; jsonl writes one JSON object per page; html
+writes one report for a browser, summary on top, in a table that sorts and filters. Text
 is written in UTF-8, except with --raw in tsv. With --codepage auto, a value that is UTF-8
 is kept and any other is decoded from Windows-1251, as the plugin delivers it on Linux.
 Paths are shown the same way; jsonl adds "File_bytes", the exact bytes of a path that
 is not UTF-8 in hexadecimal. Backslashes and control bytes are written as \\, \t, \n,
 \r or \xHH, so one page is always one line.
 
-Pages that are not HTML (no "<HTML>" in their first 64 bytes) and files that cannot be
-read whole (a failed read, 2 GiB or more, out of memory) are reported on standard error
-with the reason and counted in the closing summary.
+Pages that are not HTML (no "<HTML>" in their first 64 bytes; with --sniff page also
+no <html ...> with an attribute or <!DOCTYPE html> in the first 1024) and files that
+cannot be read whole (a failed read, 2 GiB or more, out of memory) are reported on
+standard error with the reason and counted in the closing summary.
+
+--broken-links writes the columns File, Link (as the page writes it), Probed (without
+fragment and query; a page's first line holds its Brocken_A) and Path (the path asked).
+--summary follows the pages as indented text (after an empty line in tsv and csv), or as
+one JSON object per finding, keyed "Summary", in jsonl. Lengths are in characters of the
+delivered text.
 
 Exit status: 0 success; 1 with --fail-on-broken when a page links to a missing file;
 2 usage error; 3 a named path does not exist; 4 the output could not be written (the run
@@ -111,14 +120,17 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
   const std::map<std::string, OutputFormat> formats = {{"table", OutputFormat::kTable},
                                                        {"tsv", OutputFormat::kTsv},
                                                        {"csv", OutputFormat::kCsv},
-                                                       {"jsonl", OutputFormat::kJsonl}};
-  app.add_option("-f,--format", options.format, "Output format: table, tsv, csv or jsonl")
+                                                       {"jsonl", OutputFormat::kJsonl},
+                                                       {"html", OutputFormat::kHtml}};
+  app.add_option("-f,--format", options.format,
+                 "Output format: table, tsv, csv, jsonl or html (a report for a browser,\n"
+                 "with the site summary on top)")
       ->transform(CLI::CheckedTransformer(formats))
       ->option_text("FORMAT");
   app.add_flag("--raw", options.raw, "With tsv: write the text bytes unconverted");
 
   std::string field_names;
-  const CLI::Option* fields =
+  CLI::Option* fields =
       app.add_option("--fields", field_names,
                      "Comma-separated field names to show, in this order (default: all)")
           ->option_text("NAME,...");
@@ -154,6 +166,30 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
   app.add_flag("-q,--quiet", options.quiet, "No progress line");
   app.add_flag("--fail-on-broken", options.fail_on_broken,
                "Exit with 1 when some page links to a missing file");
+  const std::map<std::string, PageSniff> sniffs = {{"plugin", PageSniff::kHtmlMarker},
+                                                   {"page", PageSniff::kPageHead}};
+  app.add_option("--sniff", options.sniff,
+                 "plugin: a page has <HTML> in its first 64 bytes, as the plugin asks\n"
+                 "(default); page: also <html ...> with an attribute or <!DOCTYPE html>\n"
+                 "in its first 1024 bytes")
+      ->transform(CLI::CheckedTransformer(sniffs))
+      ->option_text("RULE");
+  CLI::Option* broken_links =
+      app.add_flag("--broken-links", options.broken_links,
+                   "One line per internal link whose target is missing, in document order:\n"
+                   "the page, the link, the part probed and the path asked");
+  fields->excludes(broken_links);
+  app.add_flag("--summary", options.summary,
+               "After the pages, a site summary: empty titles, H1s and descriptions,\n"
+               "shared titles and descriptions, long ones, missing links, noindex text");
+  app.add_option("--title-max", options.title_max,
+                 "The summary lists titles longer than N characters (default 60)")
+      ->check(CLI::Range(1, std::numeric_limits<int>::max()))
+      ->option_text("N");
+  app.add_option("--description-max", options.description_max,
+                 "The summary lists descriptions longer than N characters (default 160)")
+      ->check(CLI::Range(1, std::numeric_limits<int>::max()))
+      ->option_text("N");
 
   try {
     app.parse(argc, argv);
@@ -161,6 +197,11 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
     if (options.raw && options.format != OutputFormat::kTsv) {
       throw CLI::ValidationError("--raw", "only tsv output can be raw");
     }
+    if (options.broken_links && options.format == OutputFormat::kHtml) {
+      throw CLI::ValidationError("--broken-links", "the html report lists pages, not links");
+    }
+    // The report always carries the summary.
+    if (options.format == OutputFormat::kHtml) options.summary = true;
     if (code_page != "auto") {
       std::string error;
       options.code_page = OpenCodePage(code_page, error);

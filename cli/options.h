@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/output_format.h"
+#include "plugin/document.h"
 #include "text/utf8.h"
 
 namespace pagefields::cli {
@@ -15,6 +16,11 @@ namespace pagefields::cli {
 // text whole, and bounds what one page costs whatever its markup (20,000 nested noindex
 // blocks make a noindex text of gigabytes).
 inline constexpr int kDefaultMaxLen = 65536;
+
+// The summary's limits, in characters: search results show about this much of a title and
+// of a description before they cut it.
+inline constexpr int kDefaultTitleMax = 60;
+inline constexpr int kDefaultDescriptionMax = 160;
 
 // What one run of the program was asked to do.
 struct Options {
@@ -30,6 +36,11 @@ struct Options {
   bool all_files = false;
   bool quiet = false;
   bool fail_on_broken = false;
+  PageSniff sniff = PageSniff::kHtmlMarker;  // --sniff plugin (the default) or page
+  bool broken_links = false;                 // one line per missing link instead of one per page
+  bool summary = false;                      // a site summary after the pages
+  int title_max = kDefaultTitleMax;
+  int description_max = kDefaultDescriptionMax;
 };
 
 // What the program knows of its surroundings before it reads any file.

@@ -34,6 +34,7 @@ std::unique_ptr<PageWriter> MakePageWriter(OutputFormat format, std::vector<int>
     case OutputFormat::kJsonl:
       return MakeJsonlWriter(std::move(columns), form, out);
     case OutputFormat::kTsv:
+    case OutputFormat::kHtml:  // MakeHtmlWriter, with the summary
       break;
   }
   return MakeTsvWriter(std::move(columns), form, out);

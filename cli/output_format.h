@@ -10,7 +10,7 @@
 
 namespace pagefields::cli {
 
-enum class OutputFormat { kTable, kTsv, kCsv, kJsonl };
+enum class OutputFormat { kTable, kTsv, kCsv, kJsonl, kHtml };
 
 // The first column of every format names the file.
 inline constexpr const char* kFileColumn = "File";

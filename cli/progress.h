@@ -13,7 +13,8 @@ struct RunCounts {
   std::size_t pages = 0;
   std::size_t not_html = 0;
   std::size_t unreadable = 0;
-  std::size_t broken = 0;  // pages with a missing internal link
+  std::size_t broken = 0;        // pages with a missing internal link
+  std::size_t not_html_htm = 0;  // of the files not HTML, those named .htm or .html
 };
 
 // The closing summary line, without its line break.

@@ -7,13 +7,6 @@
 namespace pagefields::cli {
 namespace {
 
-// Columns a UTF-8 text takes on a terminal: one per character.
-std::size_t DisplayWidth(std::string_view text) {
-  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char byte) {
-    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
-  }));
-}
-
 class TableWriter : public ColumnWriter {
  public:
   TableWriter(std::vector<int> columns, const TextForm& form, std::FILE* out)

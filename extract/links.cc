@@ -421,11 +421,17 @@ void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& c
       const std::string_view local_text = local.Text();
       // An empty local part is the page itself; a scheme names no local file.
       if (local_text.empty() || HasUrlScheme(local_text)) continue;
-      if (probe.IsMissing(local_text, walk.QueriedLength(local))) {
-        broken_link = local_text;
-        if (!options.count_all) return;
-        probing = false;
+      if (!probe.IsMissing(local_text, walk.QueriedLength(local))) continue;
+      if (broken_link.empty()) broken_link = local_text;
+      if (options.every_missing) {
+        // Anchors that share the value are links of their own, each missing alike.
+        for (int i = 0; i < sharing; ++i) {
+          if (!options.every_missing({value.Text(), local_text})) return;
+        }
+        continue;
       }
+      if (!options.count_all) return;
+      probing = false;
     }
   }
 }

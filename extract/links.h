@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,12 +18,26 @@ struct LinkCounts {
 
 inline constexpr std::int32_t kProbeBrokenLinks = -1;
 
+// An internal link whose target is missing: the link value as it stands in the page, and the
+// part of it that was probed (what `broken_link` receives for the first one). Both view the
+// document's bytes.
+struct MissingLink {
+  std::string_view written;
+  std::string_view probed;
+};
+
+// Hears of every missing target of a probe-mode walk, in document order, one call per anchor
+// occurrence; returns false to end the walk there.
+using MissingLinkSink = std::function<bool(const MissingLink& link)>;
+
 // How a probe-mode scan asks about targets, and whether it goes on counting after the first
 // missing one (so one walk gives the counts and the broken link, as the two separate scans
-// would).
+// would). With `every_missing`, the walk goes on probing after the first missing target and
+// hands each one, the first included, to it.
 struct ProbeOptions {
   TargetCheck exists = FileExistsNotDir;
   bool count_all = false;
+  MissingLinkSink every_missing = nullptr;
 };
 
 // Reads the link value of every "<a" occurrence of `document` (any case, every occurrence

@@ -48,24 +48,73 @@ bool ReadRemainder(platform::FileHandle file, std::int64_t size, DocumentText& d
   return true;
 }
 
-// The first SniffLength bytes of `file` when they hold "<HTML>"; otherwise nullopt and why.
-std::optional<DocumentText> Sniff(platform::FileHandle file, LoadFailure& failure) {
+bool IsBlank(char byte) {
+  return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r' || byte == '\f';
+}
+
+bool IsNameByte(char byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+         (byte >= '0' && byte <= '9') || byte == '-';
+}
+
+// Whether an "<html" at 0-based `at` of `bytes` opens a tag with an attribute.
+bool HtmlTagWithAttributeAt(std::string_view bytes, std::size_t at) {
+  std::size_t next = at + 5;
+  if (next >= bytes.size() || !IsBlank(bytes[next])) return false;
+  while (next < bytes.size() && IsBlank(bytes[next])) ++next;
+  return next < bytes.size() && bytes[next] != '>' && bytes[next] != '/';
+}
+
+// Whether a "<!DOCTYPE" at 0-based `at` of `bytes` names html.
+bool HtmlDoctypeAt(std::string_view bytes, std::size_t at) {
+  std::size_t next = at + 9;
+  if (next >= bytes.size() || !IsBlank(bytes[next])) return false;
+  while (next < bytes.size() && IsBlank(bytes[next])) ++next;
+  const std::string_view name = bytes.substr(next, 4);
+  return PosText("html", name, 1) == 1 &&
+         (next + 4 == bytes.size() || !IsNameByte(bytes[next + 4]));
+}
+
+// Reads up to `wanted` bytes, fewer only at the end of the file; -1 when a read fails.
+int ReadUpTo(platform::FileHandle file, char* into, int wanted) {
+  int filled = 0;
+  while (filled < wanted) {
+    const int got = platform::ReadBytes(file, into + filled, wanted - filled);
+    if (got < 0) return -1;
+    if (got == 0) break;
+    filled += got;
+  }
+  return filled;
+}
+
+bool IsPage(std::string_view first_bytes, PageSniff sniff) {
+  if (PosText("<HTML>", first_bytes.substr(0, SniffLength), 1) != 0) return true;
+  return sniff == PageSniff::kPageHead && HasPageHead(first_bytes);
+}
+
+// The first bytes of `file` when they make it a page; otherwise nullopt and why. The plugin's
+// rule reads SniffLength bytes in one read, as it always has; the page-head rule reads
+// PageHeadLength.
+std::optional<DocumentText> Sniff(platform::FileHandle file, PageSniff sniff,
+                                  LoadFailure& failure) {
   failure = LoadFailure::kUnreadable;
-  char sniff[SniffLength];
-  const int sniffed = platform::ReadBytes(file, sniff, SniffLength);
+  char first[PageHeadLength];
+  const int sniffed = sniff == PageSniff::kHtmlMarker
+                          ? platform::ReadBytes(file, first, SniffLength)
+                          : ReadUpTo(file, first, PageHeadLength);
   if (sniffed < 0) return std::nullopt;
   failure = LoadFailure::kNotHtml;
   if (sniffed == 0) return std::nullopt;
-  const std::string_view sniffed_bytes(sniff, static_cast<std::size_t>(sniffed));
-  if (PosText("<HTML>", sniffed_bytes, 1) == 0) return std::nullopt;
+  const std::string_view sniffed_bytes(first, static_cast<std::size_t>(sniffed));
+  if (!IsPage(sniffed_bytes, sniff)) return std::nullopt;
   return DocumentText(sniffed_bytes);
 }
 
 // The sniffed page with the rest of it read, or nullopt and why. Only an HTML file's size is
 // weighed, so a large file of another kind is still told as not HTML.
 std::optional<DocumentText> SniffAndRead(platform::FileHandle file, std::int64_t size,
-                                         LoadFailure& failure) {
-  std::optional<DocumentText> document = Sniff(file, failure);
+                                         PageSniff sniff, LoadFailure& failure) {
+  std::optional<DocumentText> document = Sniff(file, sniff, failure);
   if (!document) return std::nullopt;
   if (size < 0) {
     failure = LoadFailure::kReadFailed;
@@ -96,12 +145,24 @@ std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure)
   return LoadOpenDocument(file.handle(), file.size(), failure);
 }
 
+bool HasPageHead(std::string_view first_bytes) {
+  for (int at = PosText("<html", first_bytes, 1); at != 0;
+       at = PosText("<html", first_bytes, at + 1)) {
+    if (HtmlTagWithAttributeAt(first_bytes, static_cast<std::size_t>(at - 1))) return true;
+  }
+  for (int at = PosText("<!doctype", first_bytes, 1); at != 0;
+       at = PosText("<!doctype", first_bytes, at + 1)) {
+    if (HtmlDoctypeAt(first_bytes, static_cast<std::size_t>(at - 1))) return true;
+  }
+  return false;
+}
+
 std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
-                                             LoadFailure& failure) {
+                                             LoadFailure& failure, PageSniff sniff) {
   try {
     // Nothing but the sniff is read before the rest, so the file stands right after it:
     // asking the position would cost a system call and tell nothing new.
-    return SniffAndRead(file, size, failure);
+    return SniffAndRead(file, size, sniff, failure);
   } catch (const std::bad_alloc&) {
     // A page loaded in part would answer as if its links and text were not there.
     failure = LoadFailure::kOutOfMemory;

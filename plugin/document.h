@@ -14,6 +14,17 @@ namespace pagefields {
 // A file is HTML when "<HTML>", in any letter case, lies wholly within its first bytes.
 inline constexpr int SniffLength = 64;
 
+// How a file is recognised as a page. kHtmlMarker is the plugin's rule: "<HTML>" within the
+// first SniffLength bytes. kPageHead also takes a file whose first PageHeadLength bytes hold
+// the head of a page written today (see HasPageHead); the command line offers it.
+enum class PageSniff { kHtmlMarker, kPageHead };
+
+inline constexpr int PageHeadLength = 1024;
+
+// Whether `first_bytes` hold, in any letter case, an "<html" start tag with an attribute
+// ("<html lang=en>": a blank and then a byte other than '>' or '/') or "<!DOCTYPE html".
+bool HasPageHead(std::string_view first_bytes);
+
 // The longest page read: positions in a page are signed 32-bit.
 inline constexpr std::int64_t MaxDocumentLength = PAGEFIELDS_MAX_PAGE_LENGTH;
 
@@ -34,7 +45,8 @@ std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure)
 // caller closes it. Reads as LoadDocument does, without asking the size or the position; a
 // `size` of -1 (not known) is a failed read.
 std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
-                                             LoadFailure& failure);
+                                             LoadFailure& failure,
+                                             PageSniff sniff = PageSniff::kHtmlMarker);
 
 // `path` up to and including its last ':', '\' or '/'; empty when it has none.
 std::string FolderOfPath(std::string_view path);

@@ -118,8 +118,8 @@ RawFieldValue NoindexValue(std::string_view document, std::size_t shown_bytes,
 
 // `shown_decoded`: the delivered bytes that `shown_bytes` raw bytes give at least.
 FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder, FieldSet wanted,
-                              const TargetCheck& exists, std::size_t shown_bytes,
-                              std::size_t shown_decoded, bool judge_utf8) {
+                              const TargetCheck& exists, const MissingLinkSink& every_missing,
+                              std::size_t shown_bytes, std::size_t shown_decoded, bool judge_utf8) {
   FieldValues values{};
   if (WantsAny(wanted, kTitle, 3)) {
     FillTextTriple(values, wanted, kTitle, ElementTextView(document, "Title"), shown_bytes);
@@ -138,7 +138,8 @@ FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder
     LinkCounts counts;
     if (wanted[kBrokenLink]) counts.InternalCount = kProbeBrokenLinks;
     std::string broken_link;
-    ScanLinks(folder, document, counts, broken_link, {exists, WantsAny(wanted, kLinks, 4)});
+    ScanLinks(folder, document, counts, broken_link,
+              {exists, WantsAny(wanted, kLinks, 4), every_missing});
     if (WantsAny(wanted, kLinks, 4)) {
       values[kLinks].number = counts.WebCount + counts.MailCount + counts.InternalCount;
       values[kWebLinks].number = counts.WebCount;
@@ -159,16 +160,17 @@ FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder
 
 FieldValues ComputeFields(std::string_view document, std::string_view folder, FieldSet wanted,
                           const TargetCheck& exists) {
-  return ComputeFieldsUpTo(document, folder, wanted, exists, kWholeText, kWholeText, true);
+  return ComputeFieldsUpTo(document, folder, wanted, exists, nullptr, kWholeText, kWholeText, true);
 }
 
 FieldValues ComputeFieldsForBuffer(std::string_view document, std::string_view folder,
                                    FieldSet wanted, int max_len, const TextDelivery& delivery,
-                                   const TargetCheck& exists) {
+                                   const TargetCheck& exists,
+                                   const MissingLinkSink& every_missing) {
   // One delivered byte more than the buffer holds: a UTF-8 cut looks at the byte behind it.
-  return ComputeFieldsUpTo(document, folder, wanted, exists, RawBytesForBuffer(max_len),
-                           max_len < 1 ? 0 : static_cast<std::size_t>(max_len),
-                           delivery.judges_utf8());
+  return ComputeFieldsUpTo(
+      document, folder, wanted, exists, every_missing, RawBytesForBuffer(max_len),
+      max_len < 1 ? 0 : static_cast<std::size_t>(max_len), delivery.judges_utf8());
 }
 
 }  // namespace pagefields

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "extract/file_probe.h"
+#include "extract/links.h"
 #include "plugin/field_table.h"
 
 namespace pagefields {
@@ -42,9 +43,11 @@ FieldValues ComputeFields(std::string_view document, std::string_view folder, Fi
 
 // As ComputeFields, for a host buffer of `max_len` bytes that receives text as `delivery`
 // makes it: a string row may hold only the raw bytes (RawBytesForBuffer) that its shown
-// bytes come from.
+// bytes come from. When the broken link is wanted and `every_missing` is given, the walk that
+// finds it hands every missing target of the page to `every_missing` (see ProbeOptions).
 FieldValues ComputeFieldsForBuffer(std::string_view document, std::string_view folder,
                                    FieldSet wanted, int max_len, const TextDelivery& delivery,
-                                   const TargetCheck& exists = FileExistsNotDir);
+                                   const TargetCheck& exists = FileExistsNotDir,
+                                   const MissingLinkSink& every_missing = nullptr);
 
 }  // namespace pagefields

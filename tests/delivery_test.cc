@@ -34,6 +34,27 @@ TEST(FolderOfPath, KeepsEverythingUpToTheLastSeparator) {
   for (const auto& [path, folder] : cases) EXPECT_EQ(FolderOfPath(path), folder) << path;
 }
 
+TEST(HasPageHead, TakesAnHtmlTagWithAttributesOrAnHtmlDoctype) {
+  const std::pair<std::string, bool> cases[] = {
+      {"<!DOCTYPE html>\n<html lang=\"en\">", true},
+      {"<!doctype HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">", true},
+      {"<html lang=en>", true},
+      {"<HTML\n  xmlns=\"http://www.w3.org/1999/xhtml\">", true},
+      {"<?xml version=\"1.0\"?>\n<Html\tdir=rtl>", true},
+      {"<html>", false},  // no attribute: only the plugin's "<HTML>" within 64 bytes
+      {"<html >", false},
+      {"<html/>", false},
+      {"<htmlx lang=en>", false},
+      {"<!DOCTYPE htmlx>", false},
+      {"<!DOCTYPE svg>", false},
+      {"<!DOCTYPEhtml>", false},
+      {"<html ", false},  // the attribute's first byte lies beyond the bytes read
+      {"text <html lang=en> later", true},
+      {"", false},
+  };
+  for (const auto& [bytes, expected] : cases) EXPECT_EQ(HasPageHead(bytes), expected) << bytes;
+}
+
 TEST(DocumentText, GrowsKeepingItsBytesAndShortens) {
   DocumentText text("<html>");
   std::memcpy(text.Grow(3), "abc", 3);

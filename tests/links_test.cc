@@ -146,5 +146,64 @@ TEST_F(BrokenLinkProbe, OneWalkGivesTheCountsAndTheFirstBrokenLink) {
   EXPECT_EQ(asked, std::vector<std::string>{folder_ + "gone"});
 }
 
+// Every missing target that a walk hands out, as (written, probed) pairs.
+std::vector<std::pair<std::string, std::string>> EveryMissing(const std::string& folder,
+                                                              const std::string& document,
+                                                              std::string& broken) {
+  std::vector<std::pair<std::string, std::string>> missing;
+  LinkCounts counts;
+  counts.InternalCount = kProbeBrokenLinks;
+  ScanLinks(folder, document, counts, broken,
+            {FileExistsNotDir, true, [&missing](const MissingLink& link) {
+               missing.emplace_back(link.written, link.probed);
+               return true;
+             }});
+  return missing;
+}
+
+TEST_F(BrokenLinkProbe, HandsOutEveryMissingTargetInOrder) {
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  const std::pair<std::string, Pairs> cases[] = {
+      {"<a href=index.html><a href=docs/a.html>", {}},
+      {"<a href=gone.html><a href=index.html><a href=\"lost.html#x\"><a href=gone.html>",
+       {{"gone.html", "gone.html"}, {"lost.html#x", "lost.html"}, {"gone.html", "gone.html"}}},
+      {"<a href=\"#top\"><a href=http://x/y><a href=images><a href='c.html?q=1'>",
+       {{"images", "images"}, {"c.html?q=1", "c.html"}}},
+      // Two anchors before one "href=" are two links to the same target.
+      {"<a title=\"<a\" href=gone>", {{"gone", "gone"}, {"gone", "gone"}}},
+  };
+  for (const auto& [document, expected] : cases) {
+    std::string broken = "stale";
+    EXPECT_EQ(EveryMissing(folder_, document, broken), expected) << document;
+    // The first one is the page's broken link, as a walk that stops there finds it.
+    EXPECT_EQ(broken, Probe(document, folder_)) << document;
+  }
+}
+
+TEST_F(BrokenLinkProbe, EveryMissingKeepsTheCountsOfThePage) {
+  const std::string document = "<a href=gone><a href=http://x><a href=later><a href=mailto:m>";
+  LinkCounts counts;
+  counts.InternalCount = kProbeBrokenLinks;
+  std::string broken;
+  int heard = 0;
+  ScanLinks(folder_, document, counts, broken,
+            {FileExistsNotDir, true, [&heard](const MissingLink&) {
+               ++heard;
+               return true;
+             }});
+  EXPECT_EQ(heard, 2);
+  EXPECT_EQ(Count(document), (Census{counts.WebCount, counts.MailCount, counts.InternalCount}));
+  // A sink that says stop ends the walk at once.
+  heard = 0;
+  counts.InternalCount = kProbeBrokenLinks;
+  ScanLinks(folder_, document, counts, broken,
+            {FileExistsNotDir, true, [&heard](const MissingLink&) {
+               ++heard;
+               return false;
+             }});
+  EXPECT_EQ(heard, 1);
+  EXPECT_EQ(broken, "gone");
+}
+
 }  // namespace
 }  // namespace pagefields
