@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,28 +12,12 @@
 #include "plugin/delivery.h"
 #include "plugin/document.h"
 #include "plugin/field_values.h"
+#include "tests/output_lines.h"
 #include "tests/run_program.h"
 #include "tests/temp_folder.h"
 
 namespace pagefields::testing {
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> Cells(const std::string& line) {
-  std::vector<std::string> cells;
-  std::size_t start = 0;
-  for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
-    cells.push_back(line.substr(start, tab - start));
-  }
-  cells.push_back(line.substr(start));
-  return cells;
-}
 
 class Audit : public ::testing::Test {
  protected:

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/line_escape.h"
 #include "tests/loaded_plugin.h"
+#include "tests/output_lines.h"
 #include "tests/run_program.h"
 #include "tests/temp_folder.h"
 
@@ -23,23 +23,6 @@ using namespace std::string_literals;
 
 // "Привет, "мир"" in Windows-1251: 13 bytes with a comma and quotes for csv to handle.
 const std::string kGreeting1251 = "\xCF\xF0\xE8\xE2\xE5\xF2, \"\xEC\xE8\xF0\"";
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> Cells(const std::string& line) {
-  std::vector<std::string> cells;
-  std::size_t start = 0;
-  for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
-    cells.push_back(line.substr(start, tab - start));
-  }
-  cells.push_back(line.substr(start));
-  return cells;
-}
 
 // The File column of tsv output, header left out.
 std::vector<std::string> FileColumn(const std::string& tsv) {
