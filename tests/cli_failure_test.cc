@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -132,34 +130,6 @@ TEST_F(FailingRun, FullDiskStopsTheRunAtTheFirstFailedWrite) {
   EXPECT_LT(considered, 3001) << run.err;
 }
 
-// Spawns `program` with its standard output on `out` and standard error in a file.
-pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments, int out,
-            const std::string& err, const fs::path& folder) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out, 1);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  std::vector<std::string> words{program};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  pid_t child = -1;
-  if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) child = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return child;
-}
-
-int ExitCode(pid_t child) {
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // The reader of the pipe has left and SIGPIPE is ignored (the program inherits that), so
 // every write fails with EPIPE.
 TEST_F(FailingRun, PipeWithoutReaderStopsTheRun) {
@@ -173,11 +143,11 @@ TEST_F(FailingRun, PipeWithoutReaderStopsTheRun) {
   ::sigaction(SIGPIPE, &ignore, &previous);
   const std::string err = (folder_.path() / "captured/stderr").string();
   const pid_t child =
-      Spawn(PAGEFIELDS_CLI_PATH, {"-j", "1", "site"}, pipe_ends[1], err, folder_.path());
+      SpawnProgram(PAGEFIELDS_CLI_PATH, {"-j", "1", "site"}, folder_.path(), pipe_ends[1], err);
   ::close(pipe_ends[1]);
   ::sigaction(SIGPIPE, &previous, nullptr);
   ASSERT_GT(child, 0);
-  EXPECT_EQ(ExitCode(child), 4);
+  EXPECT_EQ(WaitForExit(child), 4);
   const std::string message = ReadWholeFile(err);
   EXPECT_NE(message.find("the output could not be written: Broken pipe"), std::string::npos)
       << message;
@@ -212,15 +182,15 @@ TEST_F(FailingRun, SignalEndsTheRunAfterAWholeLine) {
     const std::string err = (folder_.path() / "captured/stderr").string();
     const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(out, 0);
-    const pid_t child = Spawn(PAGEFIELDS_CLI_PATH, {"-j", "2", "--format", "jsonl", "site"}, out,
-                              err, folder_.path());
+    const pid_t child = SpawnProgram(PAGEFIELDS_CLI_PATH, {"-j", "2", "--format", "jsonl", "site"},
+                                     folder_.path(), out, err);
     ::close(out);
     ASSERT_GT(child, 0);
     // Stopped once its first block of lines has been written.
     std::error_code error;
     EXPECT_TRUE(WaitFor([&] { return fs::file_size(out_path, error) > 0; }));
     ::kill(child, signal);
-    EXPECT_EQ(ExitCode(child), 128 + signal) << signal;
+    EXPECT_EQ(WaitForExit(child), 128 + signal) << signal;
     const std::string written = ReadWholeFile(out_path);
     EXPECT_FALSE(written.empty()) << signal;
     EXPECT_TRUE(EveryLineIsWholeJson(written)) << signal;
@@ -247,15 +217,15 @@ TEST_F(FailingRun, SignalErasesTheProgressLine) {
   const fs::path terminal = folder_.path() / "captured/terminal";
   const int out = ::open(terminal.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(out, 0);
-  const pid_t child = Spawn(script, {"-qec", command, "/dev/null"}, out,
-                            (folder_.path() / "captured/stderr").string(), folder_.path());
+  const pid_t child = SpawnProgram(script, {"-qec", command, "/dev/null"}, folder_.path(), out,
+                                   (folder_.path() / "captured/stderr").string());
   ::close(out);
   ASSERT_GT(child, 0);
   const bool drawn =
       WaitFor([&] { return ReadWholeFile(terminal).find(" pages/s") != std::string::npos; });
   const std::string pid = ReadWholeFile(folder_.path() / "pid");
   if (drawn && !pid.empty()) ::kill(static_cast<pid_t>(std::stol(pid)), SIGINT);
-  EXPECT_EQ(ExitCode(child), 130);
+  EXPECT_EQ(WaitForExit(child), 130);
   ASSERT_TRUE(drawn);
 
   const std::string shown = ReadWholeFile(terminal);
