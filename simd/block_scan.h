@@ -1,0 +1,104 @@
+#pragma once
+
+// The block loop every scan is built on: masks of 64-byte blocks, read in place where the text
+// holds the whole block and from a zero-padded copy at its end, and the walks over their bits.
+//
+// A selector is a callable `Mask(const char* at)` that loads the block at `at` with a kernel
+// and combines the kernel's masks, e.g. `K::AnyOf(K::Load(at), '\r', '<')`. One that also
+// reads bytes behind the block (a pair of bytes, "x>") names how many as kReadAhead.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+#include "simd/kernels.h"
+
+namespace pagefields::simd {
+
+// The selector's mask of the block at `at` of `text` (at < text.size()), with the bits past
+// the end of the text clear. Behind the text the selector sees NUL bytes.
+template <std::size_t kReadAhead = 0, typename Selector>
+Mask MaskAt(std::string_view text, std::size_t at, const Selector& select) {
+  const std::size_t left = text.size() - at;
+  if (left >= kBlockSize + kReadAhead) return select(text.data() + at);
+  char padded[kBlockSize + kReadAhead] = {};
+  std::memcpy(padded, text.data() + at, std::min(left, sizeof padded));
+  return select(static_cast<const char*>(padded)) & LowBits(left);
+}
+
+// The first position in [from, to) whose bit the selector sets, or `to` when none does
+// (to <= text.size()). Whole blocks are read while the text holds them, also past `to`, so a
+// short range inside a long text goes by blocks too.
+template <std::size_t kReadAhead = 0, typename Selector>
+std::size_t FindFirst(std::string_view text, std::size_t from, std::size_t to,
+                      const Selector& select) {
+  for (std::size_t at = from; at < to; at += kBlockSize) {
+    const Mask found = MaskAt<kReadAhead>(text, at, select) & LowBits(to - at);
+    if (found != 0) return at + FirstBit(found);
+  }
+  return to;
+}
+
+// Calls visit(position) for every position in [from, to) whose bit the selector sets, in
+// rising order, until visit returns false. Returns false when it was stopped.
+template <std::size_t kReadAhead = 0, typename Selector, typename Visit>
+bool ForEachSelected(std::string_view text, std::size_t from, std::size_t to,
+                     const Selector& select, Visit&& visit) {
+  for (std::size_t at = from; at < to; at += kBlockSize) {
+    for (Mask found = MaskAt<kReadAhead>(text, at, select) & LowBits(to - at); found != 0;
+         found &= found - 1) {
+      if (!visit(at + FirstBit(found))) return false;
+    }
+  }
+  return true;
+}
+
+// The selected positions of a text, asked for from positions that never decrease, as a
+// left-to-right walk asks. The mask of the block the last answer came from is kept, so a
+// question close behind it costs a few bit operations instead of another read, and the walk
+// as a whole reads the text about once.
+template <std::size_t kReadAhead, typename Selector>
+class ForwardMatches {
+ public:
+  ForwardMatches(std::string_view text, Selector select)
+      : text_(text), select_(select), block_(0), covered_(0) {}
+
+  // The first selected position at or after `at`, or text.size(); `at` is not below the
+  // previous question's.
+  std::size_t From(std::size_t at) {
+    // Nothing is selected between the previous question and the kept block.
+    at = std::max(at, block_);
+    if (at < covered_) {
+      const Mask later = bits_ & ~LowBits(at - block_);
+      if (later != 0) return block_ + FirstBit(later);
+      at = covered_;
+    }
+    for (; at < text_.size(); at += kBlockSize) {
+      const Mask found = MaskAt<kReadAhead>(text_, at, select_);
+      if (found != 0) return Keep(at, found);
+    }
+    block_ = covered_ = text_.size();
+    bits_ = 0;
+    return text_.size();
+  }
+
+  // The first selected position in [begin, end), or `end`.
+  std::size_t Within(std::size_t begin, std::size_t end) { return std::min(From(begin), end); }
+
+ private:
+  std::size_t Keep(std::size_t at, Mask found) {
+    block_ = at;
+    covered_ = std::min(at + kBlockSize, text_.size());
+    bits_ = found;
+    return at + FirstBit(found);
+  }
+
+  std::string_view text_;
+  Selector select_;
+  std::size_t block_;    // where the kept block starts
+  std::size_t covered_;  // where it ends
+  Mask bits_ = 0;        // its selected positions
+};
+
+}  // namespace pagefields::simd

@@ -1,0 +1,264 @@
+#pragma once
+
+// The block kernels: one struct per instruction set, each giving the same few operations on
+// a block of 64 bytes. A scan is written once against these operations (see block_scan.h) and
+// compiled for each kernel (see dispatch.h); it says which bytes it looks for, never how the
+// vector compare is spelled.
+//
+//   Load(at)                 the 64 bytes from `at`
+//   Equal(block, b)          bit i set where byte i is b
+//   AnyOf(block, b, c, …)    bit i set where byte i is any of them
+//   EqualFolded(block, s)    bit i set where byte i with bit 5 set is s: for an ASCII small
+//                            letter s, that letter in either case
+//   InRange(block, lo, hi)   bit i set where lo <= byte i <= hi, bytes taken as unsigned
+//   InRangeFolded(block, lo, hi)  the same for byte i with bit 5 set: with lo = 'a' and
+//                            hi = 'z', the ASCII letters in either case
+//   Count(mask)              the set bits of a mask
+//
+// The scalar kernel is the reference the others are tested against, and the one every build
+// has.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "simd/isa.h"
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define PAGEFIELDS_SIMD_X86 1
+#endif
+
+namespace pagefields::simd {
+
+inline constexpr std::size_t kBlockSize = 64;
+
+// One bit per byte of a block: bit i stands for byte i.
+using Mask = std::uint64_t;
+
+// The low `count` bits set; all of them from 64 on.
+constexpr Mask LowBits(std::size_t count) {
+  return count >= 64 ? ~Mask{0} : (Mask{1} << count) - 1;
+}
+
+constexpr std::size_t FirstBit(Mask bits) {
+  return static_cast<std::size_t>(std::countr_zero(bits));
+}
+
+struct ScalarKernel {
+  static constexpr Isa kIsa = Isa::kScalar;
+
+  struct Block {
+    unsigned char bytes[kBlockSize];
+  };
+
+  static Block Load(const char* at) {
+    Block block;
+    std::memcpy(block.bytes, at, kBlockSize);
+    return block;
+  }
+
+  template <typename Test>
+  static Mask Select(const Block& block, Test test) {
+    Mask mask = 0;
+    for (std::size_t i = 0; i < kBlockSize; ++i) {
+      if (test(block.bytes[i])) mask |= Mask{1} << i;
+    }
+    return mask;
+  }
+
+  static Mask Equal(const Block& block, char byte) {
+    return Select(block, [=](unsigned char b) { return b == static_cast<unsigned char>(byte); });
+  }
+
+  template <typename... Bytes>
+  static Mask AnyOf(const Block& block, Bytes... bytes) {
+    return Select(
+        block, [=](unsigned char b) { return ((b == static_cast<unsigned char>(bytes)) || ...); });
+  }
+
+  static Mask EqualFolded(const Block& block, char small) {
+    return Select(block,
+                  [=](unsigned char b) { return (b | 0x20) == static_cast<unsigned char>(small); });
+  }
+
+  static Mask InRange(const Block& block, unsigned char low, unsigned char high) {
+    return Select(block, [=](unsigned char b) { return b >= low && b <= high; });
+  }
+
+  static Mask InRangeFolded(const Block& block, unsigned char low, unsigned char high) {
+    return Select(block, [=](unsigned char b) { return (b | 0x20) >= low && (b | 0x20) <= high; });
+  }
+
+  static int Count(Mask mask) { return std::popcount(mask); }
+};
+
+#if defined(PAGEFIELDS_SIMD_X86)
+
+// Sixteen bytes at a time. The attribute lets the 32-bit build, whose baseline has no SSE2,
+// compile this kernel too; it runs only where the processor has SSE2. (Lambdas would not
+// take the attribute, so the operations are spelled out.)
+#define PAGEFIELDS_SSE2 gnu::target("sse2")
+
+struct Sse2Kernel {
+  static constexpr Isa kIsa = Isa::kSse2;
+
+  struct Block {
+    __m128i part[4];
+  };
+
+  [[PAGEFIELDS_SSE2]] static Block Load(const char* at) {
+    Block block;
+    for (int i = 0; i < 4; ++i) {
+      block.part[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
+    }
+    return block;
+  }
+
+  [[PAGEFIELDS_SSE2]] static Mask Equal(const Block& block, char byte) {
+    const __m128i wanted = _mm_set1_epi8(byte);
+    __m128i hits[4];
+    for (int i = 0; i < 4; ++i) hits[i] = _mm_cmpeq_epi8(block.part[i], wanted);
+    return ToMask(hits);
+  }
+
+  template <typename... Bytes>
+  [[PAGEFIELDS_SSE2]] static Mask AnyOf(const Block& block, Bytes... bytes) {
+    __m128i hits[4];
+    for (int i = 0; i < 4; ++i) {
+      hits[i] = _mm_setzero_si128();
+      ((hits[i] = _mm_or_si128(
+            hits[i], _mm_cmpeq_epi8(block.part[i], _mm_set1_epi8(static_cast<char>(bytes))))),
+       ...);
+    }
+    return ToMask(hits);
+  }
+
+  [[PAGEFIELDS_SSE2]] static Mask EqualFolded(const Block& block, char small) {
+    const __m128i wanted = _mm_set1_epi8(small);
+    const __m128i case_bit = _mm_set1_epi8(0x20);
+    __m128i hits[4];
+    for (int i = 0; i < 4; ++i) {
+      hits[i] = _mm_cmpeq_epi8(_mm_or_si128(block.part[i], case_bit), wanted);
+    }
+    return ToMask(hits);
+  }
+
+  [[PAGEFIELDS_SSE2]] static Mask InRange(const Block& block, unsigned char low,
+                                          unsigned char high) {
+    return InRangeOr(block, low, high, 0);
+  }
+
+  [[PAGEFIELDS_SSE2]] static Mask InRangeFolded(const Block& block, unsigned char low,
+                                                unsigned char high) {
+    return InRangeOr(block, low, high, 0x20);
+  }
+
+  static int Count(Mask mask) { return std::popcount(mask); }
+
+ private:
+  // The bytes that, with the bits of `set` set, lie in [low, high]. byte - low, taken as
+  // unsigned, is at most high - low exactly for the bytes in range.
+  [[PAGEFIELDS_SSE2]] static Mask InRangeOr(const Block& block, unsigned char low,
+                                            unsigned char high, char set) {
+    const __m128i bits = _mm_set1_epi8(set);
+    const __m128i from = _mm_set1_epi8(static_cast<char>(low));
+    const __m128i span = _mm_set1_epi8(static_cast<char>(high - low));
+    __m128i hits[4];
+    for (int i = 0; i < 4; ++i) {
+      const __m128i offset = _mm_sub_epi8(_mm_or_si128(block.part[i], bits), from);
+      hits[i] = _mm_cmpeq_epi8(_mm_min_epu8(offset, span), offset);
+    }
+    return ToMask(hits);
+  }
+
+  [[PAGEFIELDS_SSE2]] static Mask ToMask(const __m128i (&hits)[4]) {
+    Mask mask = 0;
+    for (int i = 0; i < 4; ++i) {
+      mask |= Mask{static_cast<unsigned>(_mm_movemask_epi8(hits[i]))} << (16 * i);
+    }
+    return mask;
+  }
+};
+
+#undef PAGEFIELDS_SSE2
+
+// Thirty-two bytes at a time, with POPCNT and BMI for the bit work; runs only where the
+// processor has all three.
+#define PAGEFIELDS_AVX2 gnu::target("avx2,popcnt,bmi")
+
+struct Avx2Kernel {
+  static constexpr Isa kIsa = Isa::kAvx2;
+
+  struct Block {
+    __m256i low;
+    __m256i high;
+  };
+
+  [[PAGEFIELDS_AVX2]] static Block Load(const char* at) {
+    return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)),
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32))};
+  }
+
+  [[PAGEFIELDS_AVX2]] static Mask Equal(const Block& block, char byte) {
+    const __m256i wanted = _mm256_set1_epi8(byte);
+    return ToMask(_mm256_cmpeq_epi8(block.low, wanted), _mm256_cmpeq_epi8(block.high, wanted));
+  }
+
+  template <typename... Bytes>
+  [[PAGEFIELDS_AVX2]] static Mask AnyOf(const Block& block, Bytes... bytes) {
+    __m256i low = _mm256_setzero_si256();
+    __m256i high = _mm256_setzero_si256();
+    ((low = _mm256_or_si256(
+          low, _mm256_cmpeq_epi8(block.low, _mm256_set1_epi8(static_cast<char>(bytes))))),
+     ...);
+    ((high = _mm256_or_si256(
+          high, _mm256_cmpeq_epi8(block.high, _mm256_set1_epi8(static_cast<char>(bytes))))),
+     ...);
+    return ToMask(low, high);
+  }
+
+  [[PAGEFIELDS_AVX2]] static Mask EqualFolded(const Block& block, char small) {
+    const __m256i wanted = _mm256_set1_epi8(small);
+    const __m256i case_bit = _mm256_set1_epi8(0x20);
+    return ToMask(_mm256_cmpeq_epi8(_mm256_or_si256(block.low, case_bit), wanted),
+                  _mm256_cmpeq_epi8(_mm256_or_si256(block.high, case_bit), wanted));
+  }
+
+  [[PAGEFIELDS_AVX2]] static Mask InRange(const Block& block, unsigned char low,
+                                          unsigned char high) {
+    return InRangeOr(block, low, high, 0);
+  }
+
+  [[PAGEFIELDS_AVX2]] static Mask InRangeFolded(const Block& block, unsigned char low,
+                                                unsigned char high) {
+    return InRangeOr(block, low, high, 0x20);
+  }
+
+  [[gnu::target("popcnt")]] static int Count(Mask mask) { return __builtin_popcountll(mask); }
+
+ private:
+  // As Sse2Kernel::InRangeOr.
+  [[PAGEFIELDS_AVX2]] static Mask InRangeOr(const Block& block, unsigned char low,
+                                            unsigned char high, char set) {
+    const __m256i bits = _mm256_set1_epi8(set);
+    const __m256i from = _mm256_set1_epi8(static_cast<char>(low));
+    const __m256i span = _mm256_set1_epi8(static_cast<char>(high - low));
+    const __m256i low_offset = _mm256_sub_epi8(_mm256_or_si256(block.low, bits), from);
+    const __m256i high_offset = _mm256_sub_epi8(_mm256_or_si256(block.high, bits), from);
+    return ToMask(_mm256_cmpeq_epi8(_mm256_min_epu8(low_offset, span), low_offset),
+                  _mm256_cmpeq_epi8(_mm256_min_epu8(high_offset, span), high_offset));
+  }
+
+  [[PAGEFIELDS_AVX2]] static Mask ToMask(__m256i low, __m256i high) {
+    return Mask{static_cast<std::uint32_t>(_mm256_movemask_epi8(low))} |
+           Mask{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
+  }
+};
+
+#undef PAGEFIELDS_AVX2
+
+#endif  // PAGEFIELDS_SIMD_X86
+
+}  // namespace pagefields::simd

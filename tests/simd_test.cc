@@ -1,0 +1,172 @@
+// The block kernels against the scalar one, and the block walks against a byte-by-byte
+// reading, on small-alphabet texts at every alignment and across every block end.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "simd/block_scan.h"
+#include "simd/dispatch.h"
+#include "tests/each_isa.h"
+
+namespace pagefields {
+namespace {
+
+using simd::Isa;
+using simd::Mask;
+
+// Bytes that make near misses common: markers, their case partners, and the edges of every
+// range the kernels test.
+constexpr char kAlphabet[] = {'<',    '>',    'a',    'A',    'x',    'X', '\r', '\n',
+                              ' ',    '/',    '0',    '9',    '@',    '[', '`',  '{',
+                              '\xA8', '\xB8', '\xBF', '\xC0', '\xFF', '\0'};
+
+std::string RandomText(std::mt19937& random, std::size_t size) {
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 1);
+  std::string text(size, ' ');
+  for (char& c : text) c = kAlphabet[pick(random)];
+  return text;
+}
+
+// Every kernel operation on the block at `at`, in one list, so that one comparison covers
+// them all.
+std::vector<Mask> AllOperations(const char* at) {
+  return simd::Dispatch([&](auto kernel) {
+    using K = decltype(kernel);
+    const typename K::Block block = K::Load(at);
+    return std::vector<Mask>{
+        K::Equal(block, '<'),
+        K::Equal(block, '\xFF'),
+        K::Equal(block, '\0'),
+        K::AnyOf(block, '\r', '\n', ' '),
+        K::AnyOf(block, '\xA8', '\xB8'),
+        K::EqualFolded(block, 'a'),
+        K::EqualFolded(block, 'x'),
+        K::InRange(block, '0', '9'),
+        K::InRange(block, 0xC0, 0xFF),
+        K::InRange(block, 0, 0x20),
+        K::InRangeFolded(block, 'a', 'z'),
+        static_cast<Mask>(K::Count(K::Equal(block, 'a'))),
+    };
+  });
+}
+
+TEST(SimdKernels, EveryOperationAgreesWithTheScalarKernel) {
+  std::mt19937 random(7);
+  const std::string text = RandomText(random, 4096);
+  for (std::size_t at = 0; at + simd::kBlockSize <= text.size(); at += 13) {
+    std::vector<Mask> expected;
+    {
+      const simd::ScopedIsa scalar(Isa::kScalar);
+      expected = AllOperations(text.data() + at);
+    }
+    for (const Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      ASSERT_EQ(AllOperations(text.data() + at), expected) << simd::IsaName(isa) << " at " << at;
+    }
+  }
+}
+
+TEST(SimdKernels, ScalarKernelReadsEachByteByTheRule) {
+  std::string block(simd::kBlockSize, 'z');
+  block[0] = 'A';
+  block[5] = 'a';
+  block[63] = '\xC0';
+  const simd::ScopedIsa scalar(Isa::kScalar);
+  EXPECT_EQ(AllOperations(block.data())[5], Mask{1} | Mask{1} << 5);     // 'a' in either case
+  EXPECT_EQ(AllOperations(block.data())[8], Mask{1} << 63);              // 0xC0..0xFF
+  EXPECT_EQ(AllOperations(block.data())[10], ~Mask{0} ^ Mask{1} << 63);  // letters
+}
+
+// Byte-by-byte readings of the walks, for "x" followed by ">" (one byte read ahead).
+bool IsPlace(const std::string& text, std::size_t at) {
+  return (text[at] | 0x20) == 'x' && at + 1 < text.size() && text[at + 1] == '>';
+}
+
+template <typename K>
+Mask Places(const char* at) {
+  return K::EqualFolded(K::Load(at), 'x') & K::Equal(K::Load(at + 1), '>');
+}
+
+TEST(SimdBlockScan, WalksAgreeWithAByteByByteReadingOnEveryKernel) {
+  std::mt19937 random(11);
+  for (std::size_t size = 0; size <= 200; ++size) {
+    const std::string text = RandomText(random, size);
+    std::vector<std::size_t> expected;
+    for (std::size_t at = 0; at < size; ++at) {
+      if (IsPlace(text, at)) expected.push_back(at);
+    }
+    for (const Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      const auto [every, firsts, forward] = simd::Dispatch([&](auto kernel) {
+        using K = decltype(kernel);
+        std::vector<std::size_t> every_place;
+        simd::ForEachSelected<1>(text, 0, size, Places<K>, [&](std::size_t at) {
+          every_place.push_back(at);
+          return true;
+        });
+        // The first place from each start, and the same asked of one forward walk.
+        std::vector<std::size_t> first_from;
+        std::vector<std::size_t> forward_from;
+        simd::ForwardMatches<1, decltype(&Places<K>)> walk(text, Places<K>);
+        for (std::size_t from = 0; from <= size; ++from) {
+          first_from.push_back(simd::FindFirst<1>(text, from, size, Places<K>));
+          forward_from.push_back(walk.From(from));
+        }
+        return std::tuple{every_place, first_from, forward_from};
+      });
+      ASSERT_EQ(every, expected) << simd::IsaName(isa) << ", size " << size;
+      for (std::size_t from = 0; from <= size; ++from) {
+        std::size_t first = size;
+        for (const std::size_t at : expected) {
+          if (at >= from) {
+            first = at;
+            break;
+          }
+        }
+        ASSERT_EQ(firsts[from], first)
+            << simd::IsaName(isa) << ", size " << size << ", from " << from;
+        ASSERT_EQ(forward[from], first)
+            << simd::IsaName(isa) << ", size " << size << ", from " << from;
+      }
+    }
+  }
+}
+
+TEST(SimdBlockScan, StopsWhereTheVisitSays) {
+  const std::string text(300, '<');
+  std::vector<std::size_t> seen;
+  const bool finished = simd::Dispatch([&](auto kernel) {
+    using K = decltype(kernel);
+    return simd::ForEachSelected(
+        text, 10, 300, [](const char* at) { return K::Equal(K::Load(at), '<'); },
+        [&](std::size_t at) {
+          seen.push_back(at);
+          return at < 100;
+        });
+  });
+  EXPECT_FALSE(finished);
+  ASSERT_EQ(seen.size(), 91u);
+  EXPECT_EQ(seen.front(), 10u);
+  EXPECT_EQ(seen.back(), 100u);
+}
+
+TEST(SimdIsa, ScopedIsaHoldsOnlyItsOwnThreadAndEnds) {
+  const Isa before = simd::ActiveIsa();
+  {
+    const simd::ScopedIsa scalar(Isa::kScalar);
+    EXPECT_EQ(simd::ActiveIsa(), Isa::kScalar);
+    Isa other_thread = Isa::kScalar;
+    std::thread([&] { other_thread = simd::ActiveIsa(); }).join();
+    EXPECT_EQ(other_thread, before);
+  }
+  EXPECT_EQ(simd::ActiveIsa(), before);
+  EXPECT_TRUE(simd::Runs(Isa::kScalar));
+}
+
+}  // namespace
+}  // namespace pagefields
