@@ -25,3 +25,7 @@ if(PAGEFIELDS_WINE32_ROOT)
 elseif(PAGEFIELDS_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${wine_run})
 endif()
+
+# Windows does not keep the stack aligned for 32-byte vectors, and GCC may still spill AVX2
+# registers with aligned moves there; the assembler makes every such move an unaligned one.
+string(APPEND CMAKE_CXX_FLAGS_INIT " -Wa,-muse-unaligned-vector-move")
