@@ -1,6 +1,8 @@
 // Time of one ContentGetValue request through the loaded library against a bare open + read
-// + close of the same file, for every field and every input family; the plain model on the
-// 1 MiB hostile inputs; and the peak heap of one request. Prints a Markdown summary.
+// + close of the same file, for every field and every input family, with the buffers real
+// hosts pass (MaxLen 2049 and 4096 on the realistic pages, 4096 on the hostile ones); each
+// field's own work on the 8 MiB realistic page in memory, as throughput; the plain model on
+// the 1 MiB hostile inputs; and the peak heap of one request. Prints a Markdown summary.
 //
 //   cmake --preset default && cmake --build --preset default && ./build/bench/pagefields_bench
 #include <benchmark/benchmark.h>
@@ -26,6 +28,7 @@
 #include "bench/inputs.h"
 #include "host/plugin_library.h"
 #include "plugin/field_table.h"
+#include "plugin/field_values.h"
 #include "tests/model/plain_model.h"
 
 namespace {
@@ -75,7 +78,9 @@ void operator delete[](void* p, std::size_t) noexcept {
 namespace pagefields::bench {
 namespace {
 
-constexpr int kMaxLen = 1024;
+// The buffers of real hosts: the smallest and the largest they pass.
+constexpr int kSmallMaxLen = 2049;
+constexpr int kMaxLen = 4096;
 constexpr int kModelCapSeconds = 2;
 constexpr int kModelFields[] = {0, 3, 6, 9, 11, 15, 16, 17};
 
@@ -103,8 +108,8 @@ void BareRead(const std::string& path) {
   benchmark::DoNotOptimize(buffer.get()[0]);
 }
 
-int Request(const std::string& path, int field, char* buffer) {
-  return Plugin().get_value(path.c_str(), field, 0, buffer, kMaxLen, 0);
+int Request(const std::string& path, int field, char* buffer, int max_len = kMaxLen) {
+  return Plugin().get_value(path.c_str(), field, 0, buffer, max_len, 0);
 }
 
 // Keeps the wall time of every run by name; with --benchmark_repetitions each name has
@@ -134,8 +139,12 @@ class Collector : public benchmark::BenchmarkReporter {
   std::map<std::string, std::vector<double>> seconds;
 };
 
-std::string RequestName(const File& f, int field) {
-  return "request/" + f.input.family + "/" + f.input.size_label + "/" + std::to_string(field);
+std::string RequestName(const File& f, int field, int max_len = kMaxLen) {
+  return "request/" + f.input.family + "/" + f.input.size_label + "/" + std::to_string(field) +
+         "/" + std::to_string(max_len);
+}
+std::string InMemoryName(int field) {
+  return "memory/realistic/8M/" + std::to_string(field);
 }
 std::string BareName(const File& f) {
   return "bare/" + f.input.family + "/" + f.input.size_label;
@@ -189,20 +198,30 @@ std::string Fixed(double value, const char* format = "%.2f") {
 
 void PrintSummary(const std::vector<File>& files, const Collector& results) {
   const auto time = [&](const std::string& name) { return results.Median(name); };
-  std::printf("\n### Realistic pages: request / bare read, per field (MaxLen %d)\n\n", kMaxLen);
+  const File& hundred = files[0];
+  const File& eight_mib = files[1];
+  const auto gb_per_s = [&](const File& f, double seconds) {
+    return Fixed(static_cast<double>(f.input.bytes.size()) / seconds * 1e-9, "%.1f");
+  };
+  std::printf("\n### Realistic pages: request / bare read, per field\n\n");
   std::printf(
-      "| Field | 100 KB request ms | ratio | 8 MiB request ms | ratio |\n|---|---|---|---|---|\n");
+      "| Field | 100 KB ms | ratio, MaxLen %d | ratio, MaxLen %d | 8 MiB ms | ratio, MaxLen %d | "
+      "ratio, MaxLen %d | own work on 8 MiB: ms, GB/s |\n|---|---|---|---|---|---|---|---|\n",
+      kSmallMaxLen, kMaxLen, kSmallMaxLen, kMaxLen);
   for (int field = 0; field < kFieldCount; ++field) {
     std::printf("| %s |", std::string(FieldTable[field].name).c_str());
-    for (const File& f : files) {
-      if (f.input.hostile) continue;
-      const double request = time(RequestName(f, field));
-      std::printf(" %s | %s |", Ms(request).c_str(), Fixed(request / time(BareName(f))).c_str());
+    for (const File* f : {&hundred, &eight_mib}) {
+      const double bare = time(BareName(*f));
+      std::printf(" %s | %s | %s |", Ms(time(RequestName(*f, field))).c_str(),
+                  Fixed(time(RequestName(*f, field, kSmallMaxLen)) / bare).c_str(),
+                  Fixed(time(RequestName(*f, field)) / bare).c_str());
     }
-    std::printf("\n");
+    const double own = time(InMemoryName(field));
+    std::printf(" %s, %s |\n", Ms(own).c_str(), gb_per_s(eight_mib, own).c_str());
   }
-  std::printf("\nBare read: 100 KB %s ms, 8 MiB %s ms.\n", Ms(time(BareName(files[0]))).c_str(),
-              Ms(time(BareName(files[1]))).c_str());
+  std::printf("\nBare read: 100 KB %s ms, 8 MiB %s ms (%s GB/s).\n",
+              Ms(time(BareName(hundred))).c_str(), Ms(time(BareName(eight_mib))).c_str(),
+              gb_per_s(eight_mib, time(BareName(eight_mib))).c_str());
 
   std::printf("\n### Hostile families (worst field of each)\n\n");
   std::printf(
@@ -308,15 +327,35 @@ int main(int argc, char** argv) {
         ->MinTime(0.05)
         ->UseRealTime();
     for (int field = 0; field < pagefields::kFieldCount; ++field) {
-      benchmark::RegisterBenchmark(RequestName(f, field).c_str(),
-                                   [&f, field](benchmark::State& state) {
-                                     char buffer[kMaxLen];
-                                     for (auto _ : state)
-                                       benchmark::DoNotOptimize(Request(f.path, field, buffer));
-                                   })
-          ->MinTime(0.05)
-          ->UseRealTime();
+      for (const int max_len : {kSmallMaxLen, kMaxLen}) {
+        if (f.input.hostile && max_len != kMaxLen) continue;
+        benchmark::RegisterBenchmark(
+            RequestName(f, field, max_len).c_str(),
+            [&f, field, max_len](benchmark::State& state) {
+              char buffer[kMaxLen];
+              for (auto _ : state)
+                benchmark::DoNotOptimize(Request(f.path, field, buffer, max_len));
+            })
+            ->MinTime(0.05)
+            ->UseRealTime();
+      }
     }
+  }
+  // Each field's own work on the page in memory, without the file and the delivery.
+  const File& eight_mib = files[1];
+  const std::string folder_text = folder.string() + "/";
+  for (int field = 0; field < pagefields::kFieldCount; ++field) {
+    benchmark::RegisterBenchmark(InMemoryName(field).c_str(),
+                                 [&eight_mib, &folder_text, field](benchmark::State& state) {
+                                   pagefields::FieldSet wanted;
+                                   wanted.set(static_cast<std::size_t>(field));
+                                   for (auto _ : state) {
+                                     benchmark::DoNotOptimize(pagefields::ComputeFields(
+                                         eight_mib.input.bytes, folder_text, wanted));
+                                   }
+                                 })
+        ->MinTime(0.05)
+        ->UseRealTime();
   }
   benchmark::Initialize(&argc, argv);
   Collector collector;
