@@ -2,11 +2,15 @@
 // file inside a named folder, is fed once to LLVMFuzzerTestOneInput. A difference aborts.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "simd/isa.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -37,6 +41,16 @@ int main(int argc, char** argv) {
       ++replayed;
     }
   }
-  std::printf("replayed %d inputs, no difference\n", replayed);
+  // The corpus is replayed once per kernel (PAGEFIELDS_SIMD); a run that silently used
+  // another kernel would prove nothing about the one it names.
+  const std::string_view kernel = pagefields::simd::IsaName(pagefields::simd::ActiveIsa());
+  const char* named = std::getenv("PAGEFIELDS_SIMD");
+  if (named != nullptr && kernel != named) {
+    std::printf("PAGEFIELDS_SIMD=%s, but the scans ran on %s\n", named,
+                std::string(kernel).c_str());
+    return 1;
+  }
+  std::printf("replayed %d inputs on the %s kernel, no difference\n", replayed,
+              std::string(kernel).c_str());
   return replayed > 0 ? 0 : 1;
 }
