@@ -16,6 +16,8 @@
 namespace pagefields {
 namespace {
 
+using links_internal::KindByLength;
+using links_internal::KindOfColons;
 using links_internal::KindOfLong;
 using links_internal::KindOfShort;
 using links_internal::LinkKind;
@@ -41,12 +43,7 @@ bool HasUrlScheme(std::string_view value) {
 
 // Whether "href=" in any letter case stands at `at`; its five bytes must be readable.
 bool IsHrefAt(const char* at) {
-  // Four letters at once: setting bit 5 in each byte folds each as FoldsToLetter does.
-  std::uint32_t word = 0;
-  std::uint32_t href = 0;
-  std::memcpy(&word, at, 4);
-  std::memcpy(&href, "href", 4);
-  return (word | 0x20202020u) == href && at[4] == '=';
+  return links_internal::FourLettersAt(at, "href") && at[4] == '=';
 }
 
 // The places the walk looks for: "<a" in any letter case, and single bytes.
@@ -84,6 +81,7 @@ class AnchorWalk {
  public:
   explicit AnchorWalk(std::string_view document)
       : document_(document),
+        window_at_(document.size()),
         anchors_(document, {}),
         tag_ends_(document, {}),
         double_quotes_(document, {}),
@@ -97,7 +95,19 @@ class AnchorWalk {
   std::size_t NextAnchor(std::size_t from) { return anchors_.From(from); }
 
   // The ">" that ends the tag text of the anchor at `anchor`, or End().
-  std::size_t TagEnd(std::size_t anchor) { return tag_ends_.From(anchor); }
+  std::size_t TagEnd(std::size_t anchor) {
+    // The last answer stays right up to itself: no ">" lies between the anchor before and it.
+    if (anchor < tag_end_after_) return tag_end_after_ - 1;
+    // A new tag: its end, its value and the value's ':' bytes usually lie in the 64 bytes
+    // from the anchor, so they are read once for all of these questions.
+    if (End() - anchor >= simd::kBlockSize) {
+      window_at_ = anchor;
+      window_ = K::Load(document_.data() + anchor);
+    }
+    const std::size_t tag_end = FirstWithin(tag_ends_, '>', anchor, End());
+    tag_end_after_ = tag_end + 1;
+    return tag_end;
+  }
 
   // The first "href=" of the tag text that runs from anchor + 1 to tag_end - 1, or End().
   // An "href=" that starts inside it also ends inside it, since the ">" is none of its bytes.
@@ -117,12 +127,13 @@ class AnchorWalk {
     if (rest >= tag_end) return {rest, rest};
     const char quote = document_[rest];
     if (quote == '"' || quote == '\'') {
-      const std::size_t closing = quote == '"' ? double_quotes_.Within(rest + 1, tag_end)
-                                               : single_quotes_.Within(rest + 1, tag_end);
+      const std::size_t closing = quote == '"'
+                                      ? FirstWithin(double_quotes_, '"', rest + 1, tag_end)
+                                      : FirstWithin(single_quotes_, '\'', rest + 1, tag_end);
       return closing != tag_end ? ValueRange{rest + 1, closing} : ValueRange{rest, tag_end};
     }
     // Only a blank ends an unquoted value, and never one in its first byte.
-    return {rest, blanks_.Within(rest + 1, tag_end)};
+    return {rest, FirstWithin(blanks_, ' ', rest + 1, tag_end)};
   }
 
   LinkKind KindOf(ValueRange value) {
@@ -130,6 +141,12 @@ class AnchorWalk {
     // that costs at most the document's length over the whole walk.
     if (value.end - value.begin <= ForwardSearch::kShortRange && value.begin >= classified_to_) {
       classified_to_ = value.end;
+      const std::string_view text = Text(value);
+      if (const std::optional<LinkKind> kind = KindByLength(text)) return *kind;
+      if (InWindow(value.begin) && value.end - window_at_ <= simd::kBlockSize) {
+        const simd::Mask colons = K::Equal(window_, ':') >> (value.begin - window_at_);
+        return KindOfColons(text, colons & simd::LowBits(text.size()));
+      }
       return KindOfShort<K>(document_, value.begin, value.end);
     }
     return KindOfLongWay(value);
@@ -169,6 +186,22 @@ class AnchorWalk {
   }
 
  private:
+  bool InWindow(std::size_t at) const {
+    return at >= window_at_ && at - window_at_ < simd::kBlockSize && window_at_ != End();
+  }
+
+  // The first `byte` in [begin, end), or end: from the window where it decides, else from
+  // the stream of that byte's places.
+  template <typename Stream>
+  std::size_t FirstWithin(Stream& stream, char byte, std::size_t begin, std::size_t end) {
+    if (InWindow(begin)) {
+      const simd::Mask found = K::Equal(window_, byte) & ~simd::LowBits(begin - window_at_);
+      if (found != 0) return std::min(window_at_ + simd::FirstBit(found), end);
+      if (end - window_at_ <= simd::kBlockSize) return end;
+    }
+    return stream.Within(begin, end);
+  }
+
   // The searches behind the shortcuts of HrefOf and KindOf, which most anchors never need;
   // kept out of line so that the walk's loop stays small.
   [[gnu::noinline]] std::size_t SearchHref(std::size_t anchor, std::size_t tag_end) {
@@ -185,6 +218,9 @@ class AnchorWalk {
 
   std::string_view document_;
   std::size_t classified_to_ = 0;  // end of the last value that KindOfShort read
+  std::size_t tag_end_after_ = 0;  // one past the last tag end found; 0 before the first
+  std::size_t window_at_;          // where the 64 bytes of window_ start; End() before any
+  typename K::Block window_{};
   Forward<AnchorStarts<K>> anchors_;
   Forward<ByteIs<K, '>'>> tag_ends_;
   Forward<ByteIs<K, '"'>> double_quotes_;
