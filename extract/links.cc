@@ -137,12 +137,12 @@ class AnchorWalk {
   }
 
   LinkKind KindOf(ValueRange value) {
+    const std::string_view text = Text(value);
+    if (const std::optional<LinkKind> kind = KindByLength(text)) return *kind;
     // A short value that no earlier one overlapped is read by itself, once over its bytes;
     // that costs at most the document's length over the whole walk.
-    if (value.end - value.begin <= ForwardSearch::kShortRange && value.begin >= classified_to_) {
+    if (text.size() <= ForwardSearch::kShortRange && value.begin >= classified_to_) {
       classified_to_ = value.end;
-      const std::string_view text = Text(value);
-      if (const std::optional<LinkKind> kind = KindByLength(text)) return *kind;
       if (InWindow(value.begin) && value.end - window_at_ <= simd::kBlockSize) {
         const simd::Mask colons = K::Equal(window_, ':') >> (value.begin - window_at_);
         return KindOfColons(text, colons & simd::LowBits(text.size()));
@@ -182,7 +182,8 @@ class AnchorWalk {
   }
 
   std::string_view Text(ValueRange value) const {
-    return document_.substr(value.begin, value.end - value.begin);
+    // The range lies inside the document: no bounds check.
+    return {document_.data() + value.begin, value.end - value.begin};
   }
 
  private:
