@@ -101,5 +101,27 @@ TEST(SearchScan, AgreesWithTheNaiveSearchOnSmallAlphabetHaystacksOnEveryKernel) 
   }
 }
 
+// The haystack is a view into longer text whose next bytes would complete a match: a match
+// must end inside the haystack, whichever needle bytes the search sifts by.
+TEST(SearchScan, NoMatchRunsPastTheHaystacksEnd) {
+  const std::string needles[] = {"<a a>", "<h1>", "a=\"", "<a", "aAa", "</noindex>"};
+  for (const simd::Isa isa : RunnableIsas()) {
+    const simd::ScopedIsa held(isa);
+    for (const std::string& needle : needles) {
+      for (const std::size_t before : {0, 1, 60, 63, 64, 65, 127}) {
+        const std::string text = std::string(before, 'x') + needle;
+        for (std::size_t cut = 1; cut < needle.size(); ++cut) {
+          const std::string_view haystack(text.data(), text.size() - cut);
+          EXPECT_EQ(PosText(needle, haystack, 1), 0) << simd::IsaName(isa) << ": " << needle;
+          EXPECT_EQ(PosStr(needle, haystack, 1), 0) << simd::IsaName(isa) << ": " << needle;
+          EXPECT_EQ(CountText(needle, haystack), 0) << simd::IsaName(isa) << ": " << needle;
+        }
+        EXPECT_EQ(PosText(needle, text, 1), static_cast<int>(before) + 1) << needle;
+        EXPECT_EQ(CountText(needle, text), 1) << needle;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pagefields
