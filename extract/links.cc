@@ -1,8 +1,7 @@
 #include "extract/links.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
+#include <optional>
 #include <unordered_set>
 
 #include "extract/file_probe.h"
