@@ -1,24 +1,25 @@
 #include "extract/links.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstdint>
-#include <cstring>
+#include <optional>
 #include <unordered_set>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "extract/file_probe.h"
+#include "extract/link_kind.h"
 #include "platform/file_access.h"
+#include "simd/block_scan.h"
+#include "simd/dispatch.h"
 #include "text/forward_search.h"
 #include "text/search.h"
 
 namespace pagefields {
 namespace {
 
-enum class LinkKind { kWeb, kMail, kInternal };
+using links_internal::KindByLength;
+using links_internal::KindOfColons;
+using links_internal::KindOfLong;
+using links_internal::KindOfShort;
+using links_internal::LinkKind;
 
 bool IsAsciiLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -39,245 +40,115 @@ bool HasUrlScheme(std::string_view value) {
                      IsSchemeByte);
 }
 
-// The first kByte in [at, end), or end. Reads 16 bytes at a time while they stay below
-// `limit` (at least end), so a short range inside a longer text still goes by blocks.
-template <char kByte>
-const char* FindByteIn(const char* at, const char* end, [[maybe_unused]] const char* limit) {
-#if defined(__SSE2__)
-  for (; at < end && limit - at >= 16; at += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const auto hits =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(kByte))));
-    if (hits != 0) return std::min(at + std::countr_zero(hits), end);
-  }
-#endif
-  while (at < end && *at != kByte) ++at;
-  return std::min(at, end);
-}
-
-// Whether `byte` folds to the capital of the ASCII small letter `small`. An ASCII letter
-// folds only with its bit-5 partner and nothing else folds to ASCII (see case_map.h), so
-// setting bit 5 maps exactly the two bytes of that letter to `small`.
-constexpr bool FoldsToLetter(char byte, char small) {
-  return (byte | 0x20) == small;
-}
-
-// Whether the ASCII small letters `word` stand at `at` in any letter case; the bytes there
-// must be readable.
-bool LettersAt(const char* at, std::string_view word) {
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if (!FoldsToLetter(at[i], word[i])) return false;
-  }
-  return true;
-}
-
-#if defined(__SSE2__)
-// Bit i is set when "<a" in any letter case starts at at + i; reads at .. at + 16.
-unsigned AnchorBits(const char* at) {
-  const __m128i firsts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-  const __m128i seconds = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
-  const __m128i both =
-      _mm_and_si128(_mm_cmpeq_epi8(firsts, _mm_set1_epi8('<')),
-                    _mm_cmpeq_epi8(_mm_or_si128(seconds, _mm_set1_epi8(0x20)), _mm_set1_epi8('a')));
-  return static_cast<unsigned>(_mm_movemask_epi8(both));
-}
-#endif
-
-// The places one search found in the last block it read, as bits: bit i stands for
-// block + i, for the places before `covered`. A later question inside that block is
-// answered from the bits instead of a second read.
-struct KeptBlock {
-  const char* block = nullptr;
-  const char* covered = nullptr;
-  unsigned bits = 0;
-
-  // Keeps `found` for the `places` places from `at`, and gives the first of them.
-  const char* Keep(const char* at, int places, unsigned found) {
-    block = at;
-    covered = at + places;
-    bits = found;
-    return at + std::countr_zero(found);
-  }
-
-  // The first kept place at or after `at`, which lies in [block, covered); nullptr if none.
-  const char* After(const char* at) const {
-    const auto skipped = static_cast<unsigned>(at - block);
-    const unsigned later = bits >> skipped << skipped;
-    return later != 0 ? block + std::countr_zero(later) : nullptr;
-  }
-};
-
-// The anchors ("<a" in any letter case) of a text, asked for from starts that only move
-// right. The anchors of the last block read are kept as bits, so an anchor close behind the
-// one before costs a few bit operations instead of another read: the walk's next question
-// waits on this answer, so its delay counts more than its instructions.
-class AnchorScan {
- public:
-  AnchorScan(const char* begin, const char* end) : kept_{begin, begin}, end_(end) {}
-
-  // The first anchor at or after `from`, or the end of the text; `from` is past the last
-  // answer, or the text's beginning at first.
-  const char* Next(const char* from) {
-    if (from < kept_.covered) {
-      if (const char* anchor = kept_.After(from)) return anchor;
-      from = kept_.covered;
-    }
-    return Read(from);
-  }
-
- private:
-  const char* Read(const char* at) {
-#if defined(__SSE2__)
-    // Sixteen starts at a time; the last start's second byte is read too.
-    for (; end_ - at >= 17; at += 16) {
-      const unsigned hits = AnchorBits(at);
-      if (hits != 0) return kept_.Keep(at, 16, hits);
-    }
-#endif
-    for (; end_ - at >= 2; ++at) {
-      if (at[0] == '<' && FoldsToLetter(at[1], 'a')) return kept_.Keep(at, 1, 1);
-    }
-    return end_;
-  }
-
-  KeptBlock kept_;  // the anchor starts of the last block read
-  const char* end_;
-};
-
 // Whether "href=" in any letter case stands at `at`; its five bytes must be readable.
 bool IsHrefAt(const char* at) {
-  // Four letters at once: setting bit 5 in each byte folds each as FoldsToLetter does.
-  std::uint32_t word = 0;
-  std::uint32_t href = 0;
-  std::memcpy(&word, at, 4);
-  std::memcpy(&href, "href", 4);
-  return (word | 0x20202020u) == href && at[4] == '=';
+  return links_internal::FourLettersAt(at, "href") && at[4] == '=';
 }
 
-// The next kByte at or after a position that never decreases from one question to the
-// next. The last answer stays right for every later start up to it, so the walk as a whole
-// reads the text once for this byte; and the other kByte places of the block that answer
-// came from are kept as bits, so a next answer close behind it costs no second read.
-template <char kByte>
-class NextByte {
- public:
-  explicit NextByte(const char* end) : end_(end) {}
-
-  // The first kByte at or after `at`, or the end of the text.
-  const char* From(const char* at) {
-    if (found_ != nullptr) {
-      if (at <= found_) return found_;
-      // Past the last answer: the rest of its block first.
-      if (at < kept_.covered) {
-        if (const char* later = kept_.After(at)) return found_ = later;
-        at = kept_.covered;
-      }
-    }
-    return found_ = Read(at);
+// The places the walk looks for: "<a" in any letter case, and single bytes.
+template <typename K>
+struct AnchorStarts {
+  static constexpr std::size_t kReadAhead = 1;  // the letter behind the '<'
+  simd::Mask operator()(const char* at) const {
+    return K::Equal(K::Load(at), '<') & K::EqualFolded(K::Load(at + 1), 'a');
   }
-
-  // The first kByte in [begin, end), or end.
-  const char* Within(const char* begin, const char* end) { return std::min(From(begin), end); }
-
- private:
-  const char* Read(const char* at) {
-#if defined(__SSE2__)
-    for (; end_ - at >= 16; at += 16) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-      const auto hits =
-          static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(kByte))));
-      if (hits != 0) return kept_.Keep(at, 16, hits);
-    }
-#endif
-    for (; at < end_; ++at) {
-      if (*at == kByte) return kept_.Keep(at, 1, 1);
-    }
-    return end_;
-  }
-
-  const char* end_;
-  const char* found_ = nullptr;  // the last answer; none before the first question
-  KeptBlock kept_;               // the kByte places of the block the last answer came from
 };
 
-// A link value as the range [begin, end) of document bytes.
-struct ValueRange {
-  const char* begin;
-  const char* end;
+template <typename K, char kByte>
+struct ByteIs {
+  static constexpr std::size_t kReadAhead = 0;
+  simd::Mask operator()(const char* at) const { return K::Equal(K::Load(at), kByte); }
+};
 
-  std::string_view Text() const { return {begin, static_cast<std::size_t>(end - begin)}; }
+// The places a selector picks, asked for from positions that never decrease.
+template <typename Selector>
+using Forward = simd::ForwardMatches<Selector::kReadAhead, Selector>;
+
+// A link value as the 0-based range [begin, end) of document bytes.
+struct ValueRange {
+  std::size_t begin;
+  std::size_t end;
 };
 
 // The searches of one walk over the anchors. Every walk position only moves right: anchors,
 // their tag texts and their values begin further right each time (a later anchor's first
 // "href=" is never before an earlier one's), so each needle is searched through the
-// document about once (see AnchorScan, NextByte and ForwardSearch).
+// document about once, and the places found in the last block read of each are kept as bits,
+// so a question close behind the one before costs a few bit operations instead of a read.
+template <typename K>
 class AnchorWalk {
  public:
   explicit AnchorWalk(std::string_view document)
       : document_(document),
-        end_(document.data() + document.size()),
-        classified_to_(document.data()) {}
+        window_at_(document.size()),
+        anchors_(document, {}),
+        tag_ends_(document, {}),
+        double_quotes_(document, {}),
+        single_quotes_(document, {}),
+        blanks_(document, {}),
+        long_kinds_(document) {}
 
-  const char* End() const { return end_; }
+  std::size_t End() const { return document_.size(); }
 
-  // The first anchor that starts at or after `from`, or End(). Each answer lies before the
-  // next question's start, so no byte is read twice.
-  const char* NextAnchor(const char* from) { return anchors_.Next(from); }
+  // The first anchor that starts at or after `from`, or End().
+  std::size_t NextAnchor(std::size_t from) { return anchors_.From(from); }
 
   // The ">" that ends the tag text of the anchor at `anchor`, or End().
-  const char* TagEnd(const char* anchor) { return tag_ends_.From(anchor); }
+  std::size_t TagEnd(std::size_t anchor) {
+    // The last answer stays right up to itself: no ">" lies between the anchor before and it.
+    if (anchor < tag_end_after_) return tag_end_after_ - 1;
+    // A new tag: its end, its value and the value's ':' bytes usually lie in the 64 bytes
+    // from the anchor, so they are read once for all of these questions.
+    if (End() - anchor >= simd::kBlockSize) {
+      window_at_ = anchor;
+      window_ = K::Load(document_.data() + anchor);
+    }
+    const std::size_t tag_end = FirstWithin(tag_ends_, '>', anchor, End());
+    tag_end_after_ = tag_end + 1;
+    return tag_end;
+  }
 
-  // The first "href=" of the tag text that runs from anchor + 1 to tag_end - 1, or nullptr.
+  // The first "href=" of the tag text that runs from anchor + 1 to tag_end - 1, or End().
   // An "href=" that starts inside it also ends inside it, since the ">" is none of its bytes.
-  const char* HrefOf(const char* anchor, const char* tag_end) {
+  std::size_t HrefOf(std::size_t anchor, std::size_t tag_end) {
     // Most anchors read "<a href=": the place behind the blank is tried before any search.
     // (The byte behind "<" is an 'a', so "href=" can start no earlier; and it cannot start
     // at both places, so the usual one is tried first.)
-    if (tag_end - anchor >= 8 && IsHrefAt(anchor + 3)) return anchor + 3;
-    if (tag_end - anchor >= 7 && IsHrefAt(anchor + 2)) return anchor + 2;
+    const char* const at = document_.data() + anchor;
+    if (tag_end - anchor >= 8 && IsHrefAt(at + 3)) return anchor + 3;
+    if (tag_end - anchor >= 7 && IsHrefAt(at + 2)) return anchor + 2;
     return SearchHref(anchor, tag_end);
   }
 
   // The link value behind the "href=" at `href`, in a tag text that ends before `tag_end`.
-  ValueRange ValueOf(const char* href, const char* tag_end) {
-    const char* const rest = href + 5;  // R, the tag text behind "href=", spans [rest, tag_end)
+  ValueRange ValueOf(std::size_t href, std::size_t tag_end) {
+    const std::size_t rest = href + 5;  // R, the tag text behind "href=", spans [rest, tag_end)
     if (rest >= tag_end) return {rest, rest};
-    if (*rest == '"' || *rest == '\'') {
-      const char* const closing = *rest == '"' ? double_quotes_.Within(rest + 1, tag_end)
-                                               : single_quotes_.Within(rest + 1, tag_end);
+    const char quote = document_[rest];
+    if (quote == '"' || quote == '\'') {
+      const std::size_t closing = quote == '"'
+                                      ? FirstWithin(double_quotes_, '"', rest + 1, tag_end)
+                                      : FirstWithin(single_quotes_, '\'', rest + 1, tag_end);
       return closing != tag_end ? ValueRange{rest + 1, closing} : ValueRange{rest, tag_end};
     }
     // Only a blank ends an unquoted value, and never one in its first byte.
-    return {rest, blanks_.Within(rest + 1, tag_end)};
+    return {rest, FirstWithin(blanks_, ' ', rest + 1, tag_end)};
   }
 
   LinkKind KindOf(ValueRange value) {
+    const std::string_view text = Text(value);
+    if (const std::optional<LinkKind> kind = KindByLength(text)) return *kind;
     // A short value that no earlier one overlapped is read by itself, once over its bytes;
     // that costs at most the document's length over the whole walk.
-    if (value.end - value.begin <= ForwardSearch::kShortRange && value.begin >= classified_to_) {
+    if (text.size() <= ForwardSearch::kShortRange && value.begin >= classified_to_) {
       classified_to_ = value.end;
-      return KindOfShort(value);
+      if (InWindow(value.begin) && value.end - window_at_ <= simd::kBlockSize) {
+        const simd::Mask colons = K::Equal(window_, ':') >> (value.begin - window_at_);
+        return KindOfColons(text, colons & simd::LowBits(text.size()));
+      }
+      return KindOfShort<K>(document_, value.begin, value.end);
     }
-    return KindOfLong(value);
-  }
-
-  // The searches behind the shortcuts of HrefOf and KindOf, which most anchors never need;
-  // kept out of line so that the walk's loop stays small.
-  [[gnu::noinline]] const char* SearchHref(const char* anchor, const char* tag_end) {
-    const int at = hrefs_.Within(Position(anchor) + 1, Position(tag_end));
-    return at != 0 ? document_.data() + at - 1 : nullptr;
-  }
-
-  [[gnu::noinline]] LinkKind KindOfLong(ValueRange value) {
-    const int begin = Position(value.begin);
-    const int end = Position(value.end);
-    if (http_.Within(begin, end) != 0 || https_.Within(begin, end) != 0 ||
-        value.Text().starts_with("//")) {
-      return LinkKind::kWeb;
-    }
-    if (mailto_.Within(begin, end) != 0) return LinkKind::kMail;
-    return LinkKind::kInternal;
+    return KindOfLongWay(value);
   }
 
   // The value without its fragment and query: up to the first '#' or '?'. This and
@@ -288,7 +159,7 @@ class AnchorWalk {
     ValueRange local = value;
     for (ForwardSearch* cut : {&hashes_, &questions_}) {
       const int at = cut->Within(Position(value.begin), Position(value.end));
-      if (at != 0) local.end = std::min(local.end, document_.data() + at - 1);
+      if (at != 0) local.end = std::min(local.end, static_cast<std::size_t>(at) - 1);
     }
     return local;
   }
@@ -300,62 +171,66 @@ class AnchorWalk {
   }
 
   // The anchors that start after `after` and before `before`.
-  int AnchorsBetween(const char* after, const char* before) {
+  int AnchorsBetween(std::size_t after, std::size_t before) {
     // Two bytes or less, the first of them the 'a' behind "<", hold no anchor; usually they
     // are just the "a " of "<a href=".
     if (before - after <= 3) return 0;
-    const std::string_view between(after + 1, static_cast<std::size_t>(before - after - 1));
+    const std::string_view between = document_.substr(after + 1, before - after - 1);
     if (between.size() <= 8 && between.find('<') == std::string_view::npos) return 0;
     return CountText("<a", between);
   }
 
+  std::string_view Text(ValueRange value) const {
+    // The range lies inside the document: no bounds check.
+    return {document_.data() + value.begin, value.end - value.begin};
+  }
+
  private:
-  // Two bytes compared as they stand: starts_with() costs more than the rest of a short
-  // value's reading.
-  static bool StartsWithSlashes(ValueRange value) {
-    return value.end - value.begin >= 2 && value.begin[0] == '/' && value.begin[1] == '/';
+  bool InWindow(std::size_t at) const {
+    return at >= window_at_ && at - window_at_ < simd::kBlockSize && window_at_ != End();
+  }
+
+  // The first `byte` in [begin, end), or end: from the window where it decides, else from
+  // the stream of that byte's places.
+  template <typename Stream>
+  std::size_t FirstWithin(Stream& stream, char byte, std::size_t begin, std::size_t end) {
+    if (InWindow(begin)) {
+      const simd::Mask found = K::Equal(window_, byte) & ~simd::LowBits(begin - window_at_);
+      if (found != 0) return std::min(window_at_ + simd::FirstBit(found), end);
+      if (end - window_at_ <= simd::kBlockSize) return end;
+    }
+    return stream.Within(begin, end);
+  }
+
+  // The searches behind the shortcuts of HrefOf and KindOf, which most anchors never need;
+  // kept out of line so that the walk's loop stays small.
+  [[gnu::noinline]] std::size_t SearchHref(std::size_t anchor, std::size_t tag_end) {
+    const int at = hrefs_.Within(Position(anchor) + 1, Position(tag_end));
+    return at != 0 ? static_cast<std::size_t>(at) - 1 : End();
+  }
+
+  [[gnu::noinline]] LinkKind KindOfLongWay(ValueRange value) {
+    return long_kinds_.Of(value.begin, value.end);
   }
 
   // 1-based position in the document, as ForwardSearch counts.
-  int Position(const char* at) const { return static_cast<int>(at - document_.data()) + 1; }
-
-  // The same tests as the long way, in the same order: web before mail before internal. Each
-  // of "http://", "https://" and "mailto:" has its ':' at a fixed place, and ':' and '/'
-  // fold only with themselves, so only the places around each ':' are compared.
-  LinkKind KindOfShort(ValueRange range) {
-    const std::string_view value = range.Text();
-    if (StartsWithSlashes(range)) return LinkKind::kWeb;
-    // "http://", "https://" and "mailto:" all need seven bytes.
-    if (value.size() < 7) return LinkKind::kInternal;
-    bool mail = false;
-    for (const char* at = FindByteIn<':'>(range.begin, range.end, end_); at != range.end;
-         at = FindByteIn<':'>(at + 1, range.end, end_)) {
-      const auto colon = static_cast<std::size_t>(at - range.begin);
-      const bool slashes = value.substr(colon + 1, 2) == "//";
-      if (slashes && ((colon >= 4 && LettersAt(at - 4, "http")) ||
-                      (colon >= 5 && LettersAt(at - 5, "https")))) {
-        return LinkKind::kWeb;
-      }
-      mail = mail || (colon >= 6 && LettersAt(at - 6, "mailto"));
-    }
-    return mail ? LinkKind::kMail : LinkKind::kInternal;
-  }
+  static int Position(std::size_t at) { return static_cast<int>(at) + 1; }
 
   std::string_view document_;
-  const char* end_;
-  const char* classified_to_;  // end of the last value that KindOfShort read
-  AnchorScan anchors_{document_.data(), end_};
-  NextByte<'>'> tag_ends_{end_};
-  NextByte<'"'> double_quotes_{end_};
-  NextByte<'\''> single_quotes_{end_};
-  NextByte<' '> blanks_{end_};
+  std::size_t classified_to_ = 0;  // end of the last value that KindOfShort read
+  std::size_t tag_end_after_ = 0;  // one past the last tag end found; 0 before the first
+  std::size_t window_at_;          // where the 64 bytes of window_ start; End() before any
+  typename K::Block window_{};
+  Forward<AnchorStarts<K>> anchors_;
+  Forward<ByteIs<K, '>'>> tag_ends_;
+  Forward<ByteIs<K, '"'>> double_quotes_;
+  Forward<ByteIs<K, '\''>> single_quotes_;
+  Forward<ByteIs<K, ' '>> blanks_;
+  KindOfLong long_kinds_;
   ForwardSearch hashes_{"#", document_, PosStr};
   ForwardSearch questions_{"?", document_, PosStr};
   ForwardSearch nuls_{std::string_view("\0", 1), document_, PosStr};
   ForwardSearch hrefs_{"href=", document_, PosText};
-  ForwardSearch http_{"http://", document_, PosText};
-  ForwardSearch https_{"https://", document_, PosText};
-  ForwardSearch mailto_{"mailto:", document_, PosText};
 };
 
 // Probes local file targets, remembering the ones found so a repeated link costs nothing.
@@ -364,7 +239,8 @@ class TargetProbe {
   TargetProbe(std::string_view folder, const TargetCheck& exists)
       : folder_(folder), exists_(exists) {}
 
-  bool IsMissing(std::string_view local, int queried_length) {
+  // Out of line: the file system's answer costs far more than a call.
+  [[gnu::noinline]] bool IsMissing(std::string_view local, int queried_length) {
     // No file system can resolve a longer path, so the query would fail.
     if (folder_.size() + static_cast<std::size_t>(queried_length) >
         platform::kLongestQueryablePath) {
@@ -382,25 +258,19 @@ class TargetProbe {
   std::unordered_set<std::string_view> existing_;
 };
 
-}  // namespace
-
-void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& counts,
-               std::string& broken_link, const ProbeOptions& options) {
-  broken_link.clear();
-  counts.WebCount = 0;
-  bool probing = counts.InternalCount == kProbeBrokenLinks;
-  counts.InternalCount = 0;
-  counts.MailCount = 0;
-
-  AnchorWalk walk(document);
+// The walk over the anchors, on kernel K; `probing` asks for the broken-link probe.
+template <typename K>
+void WalkLinks(std::string_view folder, std::string_view document, LinkCounts& counts,
+               std::string& broken_link, const ProbeOptions& options, bool probing) {
+  AnchorWalk<K> walk(document);
   TargetProbe probe(folder, options.exists);
-  for (const char* from = document.data();;) {
-    const char* const anchor = walk.NextAnchor(from);
+  for (std::size_t from = 0;;) {
+    const std::size_t anchor = walk.NextAnchor(from);
     if (anchor == walk.End()) return;
-    const char* const tag_end = walk.TagEnd(anchor);
+    const std::size_t tag_end = walk.TagEnd(anchor);
     if (tag_end == walk.End()) return;  // no later anchor has a ">" behind it either
-    const char* const href = walk.HrefOf(anchor, tag_end);
-    if (href == nullptr) {
+    const std::size_t href = walk.HrefOf(anchor, tag_end);
+    if (href == walk.End()) {
       // The later anchors of this tag text see only the rest of it, with no "href=" either.
       from = tag_end + 1;
       continue;
@@ -418,7 +288,7 @@ void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& c
       counts.InternalCount += sharing;
       if (!probing) continue;
       const ValueRange local = walk.LocalPart(value);
-      const std::string_view local_text = local.Text();
+      const std::string_view local_text = walk.Text(local);
       // An empty local part is the page itself; a scheme names no local file.
       if (local_text.empty() || HasUrlScheme(local_text)) continue;
       if (!probe.IsMissing(local_text, walk.QueriedLength(local))) continue;
@@ -426,7 +296,7 @@ void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& c
       if (options.every_missing) {
         // Anchors that share the value are links of their own, each missing alike.
         for (int i = 0; i < sharing; ++i) {
-          if (!options.every_missing({value.Text(), local_text})) return;
+          if (!options.every_missing({walk.Text(value), local_text})) return;
         }
         continue;
       }
@@ -434,6 +304,21 @@ void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& c
       probing = false;
     }
   }
+}
+
+}  // namespace
+
+void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& counts,
+               std::string& broken_link, const ProbeOptions& options) {
+  broken_link.clear();
+  counts.WebCount = 0;
+  bool probing = counts.InternalCount == kProbeBrokenLinks;
+  counts.InternalCount = 0;
+  counts.MailCount = 0;
+
+  simd::Dispatch([&](auto kernel) {
+    WalkLinks<decltype(kernel)>(folder, document, counts, broken_link, options, probing);
+  });
 }
 
 }  // namespace pagefields

@@ -1,12 +1,9 @@
 #include "extract/meta_content.h"
 
 #include <algorithm>
-#include <bit>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "simd/block_scan.h"
+#include "simd/dispatch.h"
 #include "text/case_map.h"
 #include "text/edit.h"
 #include "text/search.h"
@@ -39,30 +36,37 @@ static_assert([] {
   return true;
 }());
 
-// Bit i is set when byte i of the sixteen at `p` is a blank, CR or LF.
-unsigned SpaceLikeMask(const char* p) {
-#if defined(__SSE2__)
-  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(' ')),
-                                    _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r')),
-                                                 _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))));
-  return static_cast<unsigned>(_mm_movemask_epi8(hits));
-#else
-  unsigned mask = 0;
-  for (unsigned i = 0; i < 16; ++i) mask |= (IsSpaceLike(p[i]) ? 1u : 0u) << i;
-  return mask;
-#endif
+template <typename K>
+simd::Mask SpaceLikeBytes(const char* at) {
+  return K::AnyOf(K::Load(at), ' ', '\r', '\n');
+}
+
+template <typename K>
+simd::Mask OtherBytes(const char* at) {
+  return ~SpaceLikeBytes<K>(at);
 }
 
 // The first position from `at` whose byte is a blank, CR or LF (`space_like`) or is none of
 // them (!`space_like`); raw.size() when there is none.
 std::size_t FindSpaceLike(std::string_view raw, std::size_t at, bool space_like) {
-  for (; at + 16 <= raw.size(); at += 16) {
-    const unsigned mask = SpaceLikeMask(raw.data() + at) ^ (space_like ? 0u : 0xFFFFu);
-    if (mask != 0) return at + static_cast<std::size_t>(std::countr_zero(mask));
+  return simd::Dispatch([&](auto kernel) {
+    using K = decltype(kernel);
+    return space_like ? simd::FindFirst(raw, at, raw.size(), SpaceLikeBytes<K>)
+                      : simd::FindFirst(raw, at, raw.size(), OtherBytes<K>);
+  });
+}
+
+template <typename K>
+std::size_t NormalisedLengthWith(std::string_view raw) {
+  // Every byte counts but a blank, CR or LF right behind another.
+  std::size_t dropped = 0;
+  simd::Mask before = 0;  // the last byte of the block before, as bit 0
+  for (std::size_t at = 0; at < raw.size(); at += simd::kBlockSize) {
+    const simd::Mask space_like = simd::MaskAt(raw, at, SpaceLikeBytes<K>);
+    dropped += static_cast<std::size_t>(K::Count(space_like & (space_like << 1 | before)));
+    before = space_like >> 63;
   }
-  while (at < raw.size() && IsSpaceLike(raw[at]) != space_like) ++at;
-  return at;
+  return raw.size() - dropped;
 }
 
 // Whether the "=" at `equals` is the one of "meta name=" + meta_name (bare or after a quote)
@@ -165,21 +169,7 @@ std::string NormaliseBlanks(std::string_view raw, std::size_t limit) {
 }
 
 std::size_t NormalisedLength(std::string_view raw) {
-  // Every byte counts but a blank, CR or LF right behind another.
-  std::size_t dropped = 0;
-  unsigned previous = 0;  // 1 when the byte before the chunk is one of them
-  std::size_t at = 0;
-  for (; at + 16 <= raw.size(); at += 16) {
-    const unsigned mask = SpaceLikeMask(raw.data() + at);
-    dropped += static_cast<std::size_t>(std::popcount(mask & ((mask << 1) | previous)));
-    previous = mask >> 15;
-  }
-  for (; at < raw.size(); ++at) {
-    const unsigned space_like = IsSpaceLike(raw[at]) ? 1u : 0u;
-    dropped += space_like & previous;
-    previous = space_like;
-  }
-  return raw.size() - dropped;
+  return simd::Dispatch([&](auto kernel) { return NormalisedLengthWith<decltype(kernel)>(raw); });
 }
 
 std::string ExtractMetaContent(std::string_view document, std::string_view meta_name) try {

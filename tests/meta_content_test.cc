@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "extract/word_count.h"
+#include "simd/isa.h"
+#include "tests/each_isa.h"
 #include "tests/model/plain_model.h"
 
 namespace pagefields {
@@ -143,6 +145,39 @@ TEST(ExtractMetaContent, AgreesWithThePlainRules) {
     }
   }
   EXPECT_GT(values_found, 1000);  // the tags are built to match often
+}
+
+// Blank runs at every place of a block and across its end, on every kernel, against the
+// rule: CR and LF become blanks, and each run of blanks becomes one.
+TEST(NormaliseBlanks, AgreesWithTheRuleAcrossBlockEndsOnEveryKernel) {
+  const std::string alphabet("  \r\nx\0\xA0\t", 8);
+  std::mt19937 random(13);
+  std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  for (std::size_t size = 0; size <= 200; ++size) {
+    std::string raw(size, ' ');
+    for (char& c : raw) c = alphabet[pick(random)];
+    if (size % 3 == 0 && size >= 70) raw.replace(size / 3, size / 3, size / 3, ' ');  // long runs
+    const auto blank = [&raw](std::size_t i) {
+      return raw[i] == ' ' || raw[i] == '\r' || raw[i] == '\n';
+    };
+    std::string expected;
+    for (std::size_t i = 0; i < size; ++i) {
+      if (!blank(i)) {
+        expected += raw[i];
+      } else if (i == 0 || !blank(i - 1)) {
+        expected += ' ';
+      }
+    }
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      ASSERT_EQ(NormaliseBlanks(raw), expected) << simd::IsaName(isa) << ", size " << size;
+      ASSERT_EQ(NormalisedLength(raw), expected.size()) << simd::IsaName(isa) << ", size " << size;
+      for (const std::size_t limit : {std::size_t{0}, std::size_t{1}, size / 2, size}) {
+        ASSERT_EQ(NormaliseBlanks(raw, limit), expected.substr(0, limit))
+            << simd::IsaName(isa) << ", size " << size << ", limit " << limit;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,182 @@
+// The link walk on every kernel against the plain model, and the two readings of a link
+// value's kind against each other and the plain rule, on random small-alphabet documents
+// made of the bytes and words the walk looks for, so that anchors inside tags, shared and
+// overlapping values and near-miss words are common.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "extract/link_kind.h"
+#include "extract/links.h"
+#include "simd/dispatch.h"
+#include "tests/each_isa.h"
+#include "tests/model/plain_model.h"
+
+namespace pagefields {
+namespace {
+
+using links_internal::LinkKind;
+
+const std::vector<std::string>& Pieces() {
+  static const std::vector<std::string> pieces = {"<a",      "<A",
+                                                  "<a ",     "href=",
+                                                  "HrEf=",   "\"",
+                                                  "'",       ">",
+                                                  " ",       "http://",
+                                                  "HTTPS:",  "//",
+                                                  ":",       "/",
+                                                  "mailto:", "MailTo",
+                                                  "x",       "x.htm",
+                                                  "#",       "?",
+                                                  "<",       "a",
+                                                  "h",       "<a href=",
+                                                  "\r\n",    std::string("\0", 1)};
+  return pieces;
+}
+
+std::string RandomDocument(std::mt19937& random, std::size_t pieces) {
+  std::uniform_int_distribution<std::size_t> pick(0, Pieces().size() - 1);
+  std::string document;
+  for (std::size_t i = 0; i < pieces; ++i) document += Pieces()[pick(random)];
+  return document;
+}
+
+// The files of the probed site: the targets named "x.htm" and "x" exist, no other does.
+bool SiteHas(const std::string& path) {
+  const std::string name = path.c_str();  // the query sees the path up to a NUL
+  return name == "site/x.htm" || name == "site/x";
+}
+
+model::ModelLinks Walk(const std::string& document, bool probe) {
+  LinkCounts counts;
+  if (probe) counts.InternalCount = kProbeBrokenLinks;
+  std::string broken;
+  ScanLinks("site/", document, counts, broken, {SiteHas});
+  return {counts.WebCount, counts.MailCount, counts.InternalCount, broken};
+}
+
+TEST(LinkScan, CountsAndBrokenLinkAgreeWithThePlainModelOnEveryKernel) {
+  const model::AttributeQuery query = [](const std::string& path) {
+    return SiteHas(path) ? 0u : model::kQueryFailed;
+  };
+  std::mt19937 random(3);
+  for (int round = 0; round < 1500; ++round) {
+    // Up to some 400 bytes: values and tags run across block ends.
+    const std::string document = RandomDocument(random, 1 + round % 120);
+    const model::ModelLinks counted = model::ModelScanLinks("site/", document, false, query);
+    const model::ModelLinks probed = model::ModelScanLinks("site/", document, true, query);
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      const model::ModelLinks walked = Walk(document, false);
+      ASSERT_EQ(walked.web, counted.web) << simd::IsaName(isa) << ": " << document;
+      ASSERT_EQ(walked.mail, counted.mail) << simd::IsaName(isa) << ": " << document;
+      ASSERT_EQ(walked.internal, counted.internal) << simd::IsaName(isa) << ": " << document;
+      ASSERT_EQ(Walk(document, true).broken, probed.broken)
+          << simd::IsaName(isa) << ": " << document;
+    }
+  }
+}
+
+TEST(LinkScan, FindsTheAnchorsOfLongPagesAcrossEveryBlockEnd) {
+  // One link moved through two blocks' worth of places, in a page that has a long run of
+  // plain text before and after it.
+  const model::AttributeQuery query = [](const std::string&) { return model::kQueryFailed; };
+  for (std::size_t at = 0; at < 140; ++at) {
+    const std::string document =
+        std::string(at, 'x') + "<a\r\nhref='mailto:y'><A HREF=http://z>" + std::string(70, 'x');
+    const model::ModelLinks expected = model::ModelScanLinks("", document, true, query);
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      const model::ModelLinks walked = Walk(document, false);
+      ASSERT_EQ(walked.web, 1) << simd::IsaName(isa) << " at " << at;
+      ASSERT_EQ(walked.mail, 1) << simd::IsaName(isa) << " at " << at;
+      ASSERT_EQ(walked.internal, 0) << simd::IsaName(isa) << " at " << at;
+      ASSERT_EQ(expected.web + expected.mail + expected.internal, 2) << "model at " << at;
+    }
+  }
+}
+
+// The rule for a value's kind as written: web when "http://" or "https://" stands in it in
+// any case or it starts with "//", else mail when "mailto:" does.
+bool HasWord(std::string value, const std::string& word) {
+  for (char& c : value) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return value.find(word) != std::string::npos;
+}
+
+LinkKind PlainKind(const std::string& value) {
+  if (HasWord(value, "http://") || HasWord(value, "https://") || value.starts_with("//")) {
+    return LinkKind::kWeb;
+  }
+  return HasWord(value, "mailto:") ? LinkKind::kMail : LinkKind::kInternal;
+}
+
+LinkKind ShortKind(std::string_view document, std::size_t begin, std::size_t end) {
+  return simd::Dispatch([&](auto kernel) {
+    return links_internal::KindOfShort<decltype(kernel)>(document, begin, end);
+  });
+}
+
+TEST(LinkKindReadings, BothReadingsFollowThePlainRuleOnEveryKernel) {
+  const struct {
+    const char* value;
+    LinkKind kind;
+  } cases[] = {
+      {"", LinkKind::kInternal},
+      {"//", LinkKind::kWeb},
+      {"/x//y", LinkKind::kInternal},
+      {"http://", LinkKind::kWeb},
+      {"http:/", LinkKind::kInternal},
+      {"HTTPS://x", LinkKind::kWeb},
+      {"x?u=hTtP://y", LinkKind::kWeb},
+      {"mailto:", LinkKind::kMail},
+      {"mailto:x?http://", LinkKind::kWeb},
+      {"MAILTO:http:/", LinkKind::kMail},
+      {"mailt:o:http:x//", LinkKind::kInternal},
+      {"ttp://", LinkKind::kInternal},
+      {"ftp://x", LinkKind::kInternal},
+      {"::::https:://", LinkKind::kInternal},
+      {"x:https://", LinkKind::kWeb},
+  };
+  for (const simd::Isa isa : RunnableIsas()) {
+    const simd::ScopedIsa held(isa);
+    for (const auto& c : cases) {
+      ASSERT_EQ(PlainKind(c.value), c.kind) << c.value;
+      // The value alone, and the value inside text whose bytes would complete a word.
+      for (const std::string& around : {std::string(), std::string("http://")}) {
+        const std::string document = around + c.value + around;
+        const std::size_t begin = around.size();
+        const std::size_t end = begin + std::string_view(c.value).size();
+        EXPECT_EQ(ShortKind(document, begin, end), c.kind) << simd::IsaName(isa) << ": " << c.value;
+        EXPECT_EQ(links_internal::KindOfLong(document).Of(begin, end), c.kind) << c.value;
+      }
+    }
+  }
+}
+
+TEST(LinkKindReadings, AgreeOnRandomValuesAtEveryPlaceOfABlock) {
+  std::mt19937 random(9);
+  for (int round = 0; round < 400; ++round) {
+    const std::string document = RandomDocument(random, 20 + round % 60);
+    // Values asked in the walk's order: starts that never decrease, ranges that overlap.
+    links_internal::KindOfLong long_reading(document);
+    std::uniform_int_distribution<std::size_t> length(0, 130);  // one block or two
+    for (std::size_t begin = 0; begin < document.size(); begin += 1 + round % 7) {
+      const std::size_t end = std::min(document.size(), begin + length(random));
+      const std::string value = document.substr(begin, end - begin);
+      const LinkKind expected = PlainKind(value);
+      ASSERT_EQ(long_reading.Of(begin, end), expected) << value;
+      for (const simd::Isa isa : RunnableIsas()) {
+        const simd::ScopedIsa held(isa);
+        ASSERT_EQ(ShortKind(document, begin, end), expected) << simd::IsaName(isa) << ": " << value;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pagefields
