@@ -16,15 +16,26 @@
 
 namespace pagefields::simd {
 
+// What the selector makes of the block at `at` of `text` (at < text.size()), read in place
+// where the text holds the block and the bytes read ahead, else from a zero-padded copy:
+// behind the text the selector sees NUL bytes. For selectors that give several masks at once
+// (a struct of them); the bits past the end are theirs to clear (LowBits(text.size() - at)).
+template <std::size_t kReadAhead = 0, typename Selector>
+auto SelectAt(std::string_view text, std::size_t at, const Selector& select) {
+  const std::size_t left = text.size() - at;
+  if (left >= kBlockSize + kReadAhead) return select(text.data() + at);
+  char padded[kBlockSize + kReadAhead] = {};
+  std::memcpy(padded, text.data() + at, std::min(left, sizeof padded));
+  return select(static_cast<const char*>(padded));
+}
+
 // The selector's mask of the block at `at` of `text` (at < text.size()), with the bits past
 // the end of the text clear. Behind the text the selector sees NUL bytes.
 template <std::size_t kReadAhead = 0, typename Selector>
 Mask MaskAt(std::string_view text, std::size_t at, const Selector& select) {
   const std::size_t left = text.size() - at;
   if (left >= kBlockSize + kReadAhead) return select(text.data() + at);
-  char padded[kBlockSize + kReadAhead] = {};
-  std::memcpy(padded, text.data() + at, std::min(left, sizeof padded));
-  return select(static_cast<const char*>(padded)) & LowBits(left);
+  return SelectAt<kReadAhead>(text, at, select) & LowBits(left);
 }
 
 // The first position in [from, to) whose bit the selector sets, or `to` when none does
@@ -36,6 +47,20 @@ std::size_t FindFirst(std::string_view text, std::size_t from, std::size_t to,
   for (std::size_t at = from; at < to; at += kBlockSize) {
     const Mask found = MaskAt<kReadAhead>(text, at, select) & LowBits(to - at);
     if (found != 0) return at + FirstBit(found);
+  }
+  return to;
+}
+
+// The last position in [from, to) whose bit the selector sets, or `to` when none does
+// (to <= text.size()). The blocks are read from `to` backwards.
+template <std::size_t kReadAhead = 0, typename Selector>
+std::size_t FindLast(std::string_view text, std::size_t from, std::size_t to,
+                     const Selector& select) {
+  for (std::size_t end = to; end > from;) {
+    const std::size_t at = end - std::min(end - from, kBlockSize);
+    const Mask found = MaskAt<kReadAhead>(text, at, select) & LowBits(end - at);
+    if (found != 0) return at + LastBit(found);
+    end = at;
   }
   return to;
 }
