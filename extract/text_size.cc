@@ -1,5 +1,6 @@
 #include "extract/text_size.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -127,6 +128,10 @@ std::string WithoutPairs(std::string_view text) {
   return kept;
 }
 
+// Blocks whose masks are read before any of them is counted, so that the reading runs
+// without the counting's calls and keeps its constants in registers.
+constexpr std::size_t kBatchBlocks = 16;
+
 // Counts what the bytes of a text leave, block by block from `from`. What is counted is the
 // bytes outside spans, or (kTail) inside them: from behind the last ">", the bytes of the
 // span that never closes.
@@ -138,30 +143,38 @@ class SizeCounter {
 
   // False when a break tag forms across removed pairs; the count is then not valid.
   bool Run(std::size_t from) {
-    std::size_t at = from;
-    for (; at + kBlockSize <= text_.size(); at += kBlockSize) {
-      if (!CountBlock(at, ~Mask{0})) return false;
+    // The blocks read in place, with the byte behind them; the rest from a padded copy.
+    const std::size_t whole_blocks =
+        text_.size() > from ? (text_.size() - from - 1) / kBlockSize : 0;
+    const std::size_t whole_end = from + whole_blocks * kBlockSize;
+    TagBytes batch[kBatchBlocks];
+    for (std::size_t at = from; at < whole_end;) {
+      const std::size_t blocks = std::min(kBatchBlocks, (whole_end - at) / kBlockSize);
+      for (std::size_t i = 0; i < blocks; ++i) {
+        batch[i] = ReadTagBytes<K>{}(text_.data() + at + i * kBlockSize);
+      }
+      for (std::size_t i = 0; i < blocks; ++i, at += kBlockSize) {
+        if (!CountBlock(at, batch[i], ~Mask{0})) return false;
+      }
     }
-    return at == text_.size() || CountBlock(at, simd::LowBits(text_.size() - at));
+    for (std::size_t at = whole_end; at < text_.size(); at += kBlockSize) {
+      const TagBytes bytes = simd::SelectAt<1>(text_, at, ReadTagBytes<K>{});
+      if (!CountBlock(at, bytes, simd::LowBits(text_.size() - at))) return false;
+    }
+    return true;
   }
 
   std::size_t counted() const { return counted_; }
   bool inside() const { return inside_; }
-  // Where the bytes behind the last ">" start; 0 when there is none.
-  std::size_t after_last_end() const {
-    return last_ends_ == 0 ? 0 : last_ends_at_ + simd::LastBit(last_ends_) + 1;
-  }
 
  private:
   // The pair bytes of the block, or nullopt when removing them joins a break tag.
   std::optional<Mask> FindPairs(std::size_t at, Mask pair_crs, Mask closes) {
     const Mask pair_lfs = pair_crs << 1 | lf_carry_;
     lf_carry_ = pair_crs >> 63;
-    // A run of pairs can join a break tag only right behind one of a break tag's bytes.
-    const Mask run_starts = pair_crs & ~(pair_lfs << 1 | run_carry_);
-    run_carry_ = pair_lfs >> 63;
-    // Most runs follow a ">", which no break tag has before its end.
-    for (Mask runs = run_starts & ~(closes << 1); runs != 0; runs &= runs - 1) {
+    // A run of pairs can join a break tag only right behind one of a break tag's bytes (so
+    // not behind a pair), and most runs follow a ">", which no break tag has before its end.
+    for (Mask runs = pair_crs & ~(closes << 1); runs != 0; runs &= runs - 1) {
       const std::size_t run = at + simd::FirstBit(runs);
       if (run > 0 && IsBreakTagByte(text_[run - 1]) && JoinsBreakTag(text_, run)) {
         return std::nullopt;
@@ -192,8 +205,7 @@ class SizeCounter {
     return breaks;
   }
 
-  bool CountBlock(std::size_t at, Mask valid) {
-    const TagBytes bytes = simd::SelectAt<1>(text_, at, ReadTagBytes<K>{});
+  bool CountBlock(std::size_t at, const TagBytes& bytes, Mask valid) {
     Mask removed = 0;
     if (remove_pairs_) {
       const std::optional<Mask> pairs = FindPairs(at, bytes.pair_crs, bytes.closes);
@@ -220,23 +232,35 @@ class SizeCounter {
     if (breaks.starts != 0) {
       counted_ += 2 * static_cast<std::size_t>(K::Count(counts & breaks.starts));
     }
-    if (ends != 0) {
-      last_ends_at_ = at;
-      last_ends_ = ends;
-    }
     return true;
   }
 
   std::string_view text_;
   bool remove_pairs_;
-  bool inside_ = false;           // inside a span after the blocks counted so far
-  std::size_t counted_ = 0;       // what the counted bytes leave
-  std::size_t last_ends_at_ = 0;  // the last block with a ">" that ends a span
-  Mask last_ends_ = 0;            // its ">" bits
-  Mask break_spill_ = 0;          // bytes of a break tag that reach into the next block
-  Mask lf_carry_ = 0;             // the next block starts with the LF of a pair
-  Mask run_carry_ = 0;            // the block ended with the LF of a pair
+  bool inside_ = false;      // inside a span after the blocks counted so far
+  std::size_t counted_ = 0;  // what the counted bytes leave
+  Mask break_spill_ = 0;     // bytes of a break tag that reach into the next block
+  Mask lf_carry_ = 0;        // the next block starts with the LF of a pair
 };
+
+template <typename K>
+struct TagEnds {
+  Mask operator()(const char* at) const { return K::Equal(K::Load(at), '>'); }
+};
+
+// Where the bytes behind the last ">" that ends a span start (a break tag's ">" ends none);
+// 0 when there is none.
+template <typename K>
+std::size_t AfterLastEnd(std::string_view text) {
+  for (std::size_t to = text.size();;) {
+    const std::size_t end = simd::FindLast(text, 0, to, TagEnds<K>{});
+    if (end == to) return 0;
+    const bool in_break = (end >= 2 && BreakTagLength(text, end - 2) == 3) ||
+                          (end >= 3 && BreakTagLength(text, end - 3) == 4);
+    if (!in_break) return end + 1;
+    to = end;
+  }
+}
 
 // The size of `text`, or nullopt when a break tag forms across removed pairs.
 template <typename K>
@@ -246,7 +270,7 @@ std::optional<std::size_t> CountSize(std::string_view text, bool remove_pairs) {
   if (!outside.inside()) return outside.counted();
   // Behind the last ">" the state is plain: no span, pair or break tag reaches over it.
   SizeCounter<K, true> open_span(text, remove_pairs);
-  open_span.Run(outside.after_last_end());
+  open_span.Run(AfterLastEnd<K>(text));
   return outside.counted() + open_span.counted();
 }
 
