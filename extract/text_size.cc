@@ -106,6 +106,24 @@ struct ReadTagBytes {
   }
 };
 
+// The first bytes of the "<p>" and "<br>" (any case) of a block. Reads three bytes past it.
+struct BreakTags {
+  Mask paragraphs;
+  Mask line_breaks;
+};
+
+template <typename K>
+struct ReadBreakTags {
+  BreakTags operator()(const char* at) const {
+    const typename K::Block second = K::Load(at + 1);
+    const typename K::Block third = K::Load(at + 2);
+    const Mask opens = K::Equal(K::Load(at), '<');
+    return {opens & K::EqualFolded(second, 'p') & K::Equal(third, '>'),
+            opens & K::EqualFolded(second, 'b') & K::EqualFolded(third, 'r') &
+                K::Equal(K::Load(at + 3), '>')};
+  }
+};
+
 template <typename K>
 struct PairCrs {
   Mask operator()(const char* at) const {
@@ -166,6 +184,10 @@ class SizeCounter {
 
   std::size_t counted() const { return counted_; }
   bool inside() const { return inside_; }
+  // Where the bytes behind the last ">" that ends a span start; 0 when there is none.
+  std::size_t after_last_end() const {
+    return last_ends_ == 0 ? 0 : last_ends_at_ + simd::LastBit(last_ends_) + 1;
+  }
 
  private:
   // The pair bytes of the block, or nullopt when removing them joins a break tag.
@@ -193,6 +215,16 @@ class SizeCounter {
   Breaks FindBreaks(std::size_t at, Mask hints) {
     Breaks breaks{0, break_spill_};
     break_spill_ = 0;
+    if ((hints & (hints - 1)) != 0) {
+      // Several: the whole block at once, so that a text dense with break tags costs no more
+      // per byte than any other.
+      const BreakTags tags = simd::SelectAt<3>(text_, at, ReadBreakTags<K>{});
+      breaks.starts = tags.paragraphs | tags.line_breaks;
+      breaks.bytes |=
+          breaks.starts | breaks.starts << 1 | breaks.starts << 2 | tags.line_breaks << 3;
+      break_spill_ = breaks.starts >> 63 | breaks.starts >> 62 | tags.line_breaks >> 61;
+      return breaks;
+    }
     for (; hints != 0; hints &= hints - 1) {
       const std::size_t bit = simd::FirstBit(hints);
       const std::size_t length = BreakTagLength(text_, at + bit);
@@ -227,6 +259,11 @@ class SizeCounter {
     const Mask in_span = inside_after << 1 | Mask{inside_} | starts;
     inside_ = carry || carry_in;
 
+    // Where the bytes behind the last ">" begin is kept as the block and bits of that ">".
+    const bool has_ends = ends != 0;
+    last_ends_at_ = has_ends ? at : last_ends_at_;
+    last_ends_ = has_ends ? ends : last_ends_;
+
     const Mask counts = kTail ? in_span : ~in_span;
     counted_ += static_cast<std::size_t>(K::Count(counts & valid & ~removed & ~breaks.bytes));
     if (breaks.starts != 0) {
@@ -237,30 +274,13 @@ class SizeCounter {
 
   std::string_view text_;
   bool remove_pairs_;
-  bool inside_ = false;      // inside a span after the blocks counted so far
-  std::size_t counted_ = 0;  // what the counted bytes leave
-  Mask break_spill_ = 0;     // bytes of a break tag that reach into the next block
-  Mask lf_carry_ = 0;        // the next block starts with the LF of a pair
+  bool inside_ = false;           // inside a span after the blocks counted so far
+  std::size_t counted_ = 0;       // what the counted bytes leave
+  std::size_t last_ends_at_ = 0;  // the last block with a ">" that ends a span
+  Mask last_ends_ = 0;            // those ">" bits
+  Mask break_spill_ = 0;          // bytes of a break tag that reach into the next block
+  Mask lf_carry_ = 0;             // the next block starts with the LF of a pair
 };
-
-template <typename K>
-struct TagEnds {
-  Mask operator()(const char* at) const { return K::Equal(K::Load(at), '>'); }
-};
-
-// Where the bytes behind the last ">" that ends a span start (a break tag's ">" ends none);
-// 0 when there is none.
-template <typename K>
-std::size_t AfterLastEnd(std::string_view text) {
-  for (std::size_t to = text.size();;) {
-    const std::size_t end = simd::FindLast(text, 0, to, TagEnds<K>{});
-    if (end == to) return 0;
-    const bool in_break = (end >= 2 && BreakTagLength(text, end - 2) == 3) ||
-                          (end >= 3 && BreakTagLength(text, end - 3) == 4);
-    if (!in_break) return end + 1;
-    to = end;
-  }
-}
 
 // The size of `text`, or nullopt when a break tag forms across removed pairs.
 template <typename K>
@@ -270,7 +290,7 @@ std::optional<std::size_t> CountSize(std::string_view text, bool remove_pairs) {
   if (!outside.inside()) return outside.counted();
   // Behind the last ">" the state is plain: no span, pair or break tag reaches over it.
   SizeCounter<K, true> open_span(text, remove_pairs);
-  open_span.Run(AfterLastEnd<K>(text));
+  open_span.Run(outside.after_last_end());
   return outside.counted() + open_span.counted();
 }
 

@@ -124,6 +124,27 @@ TEST(MeasureTextSize, UnclosedSpanKeepsItsBytes) {
   }
 }
 
+// Blocks full of break tags, pairs and spans, where the last ">" that ends a span lies many
+// blocks before the end: every later ">" belongs to a break tag.
+TEST(MeasureTextSize, DenseBreakTagsAgreeWithThePlainRules) {
+  std::vector<std::string> texts;
+  for (const std::string unit : {"\r\n<p><BR>", "<p><br><P>x", "<b><br>", "<Br><bR>\r\n"}) {
+    for (const std::string end : {"", "<", "<B", "<p", "<br", "x>"}) {
+      std::string text = "<a>";
+      for (int i = 0; i < 40; ++i) text += unit;
+      texts.push_back(text + end);
+      texts.push_back(text.substr(1) + end);
+    }
+  }
+  for (const std::string& text : texts) {
+    const std::int32_t expected = model::ModelTextSize(text);
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      ASSERT_EQ(MeasureTextSize(text), expected) << simd::IsaName(isa) << " " << text;
+    }
+  }
+}
+
 TEST(ExtractNoindexText, JoinsFlattensTrimsAndStrips) {
   const std::pair<std::string, std::string> cases[] = {
       {"no blocks", ""},
