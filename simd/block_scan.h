@@ -6,6 +6,9 @@
 // A selector is a callable `Mask(const char* at)` that loads the block at `at` with a kernel
 // and combines the kernel's masks, e.g. `K::AnyOf(K::Load(at), '\r', '<')`. One that also
 // reads bytes behind the block (a pair of bytes, "x>") names how many as kReadAhead.
+// Pass a function object (a struct with operator() or a lambda), not a function's name: a call
+// through a function pointer is not inlined into the kernel's run (see dispatch.h), and the
+// selector would then be compiled for the baseline and call every kernel operation.
 
 #include <algorithm>
 #include <cstddef>
