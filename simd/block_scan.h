@@ -73,7 +73,14 @@ std::size_t FindLast(std::string_view text, std::size_t from, std::size_t to,
 template <std::size_t kReadAhead = 0, typename Selector, typename Visit>
 bool ForEachSelected(std::string_view text, std::size_t from, std::size_t to,
                      const Selector& select, Visit&& visit) {
-  for (std::size_t at = from; at < to; at += kBlockSize) {
+  std::size_t at = from;
+  // The blocks that lie in the range and in the text, the bytes read ahead included.
+  for (; at < to && to - at >= kBlockSize + kReadAhead; at += kBlockSize) {
+    for (Mask found = select(text.data() + at); found != 0; found &= found - 1) {
+      if (!visit(at + FirstBit(found))) return false;
+    }
+  }
+  for (; at < to; at += kBlockSize) {
     for (Mask found = MaskAt<kReadAhead>(text, at, select) & LowBits(to - at); found != 0;
          found &= found - 1) {
       if (!visit(at + FirstBit(found))) return false;

@@ -2,6 +2,7 @@
 // reading, on small-alphabet texts at every alignment and across every block end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -121,6 +122,26 @@ TEST(SimdBlockScan, WalksAgreeWithAByteByByteReadingOnEveryKernel) {
         return std::tuple{every_place, first_from, forward_from};
       });
       ASSERT_EQ(every, expected) << simd::IsaName(isa) << ", size " << size;
+      // Ranges that start and end anywhere, inside the text or at its end.
+      for (std::size_t from = 0; from <= size; from += 5) {
+        for (const std::size_t to : {from, std::min(size, from + 1), std::min(size, from + 64),
+                                     std::min(size, from + 66), std::min(size, from + 130), size}) {
+          std::vector<std::size_t> in_range;
+          for (const std::size_t at : expected) {
+            if (at >= from && at < to) in_range.push_back(at);
+          }
+          std::vector<std::size_t> visited;
+          simd::Dispatch([&](auto kernel) {
+            using K = decltype(kernel);
+            simd::ForEachSelected<1>(text, from, to, Places<K>, [&](std::size_t at) {
+              visited.push_back(at);
+              return true;
+            });
+          });
+          ASSERT_EQ(visited, in_range)
+              << simd::IsaName(isa) << ", size " << size << ", [" << from << ", " << to << ")";
+        }
+      }
       for (std::size_t from = 0; from <= size; ++from) {
         std::size_t first = size;
         for (const std::size_t at : expected) {
