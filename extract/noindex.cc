@@ -2,18 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "extract/noindex_markers.h"
+#include "simd/block_scan.h"
+#include "simd/dispatch.h"
 
 // The joined contents J are never built. A block's content is a document range [start, end);
 // blocks that share their closing marker form a group, and each block of a group starts
@@ -21,11 +19,13 @@
 // blocks' ranges; a place in J is a block and a document offset inside that block's range.
 //
 // The steps on J are done on the fly: CR LF to a blank as bytes are read (only at the end of
-// a block does the pair depend on the next block), TrimCopy as the place of its first byte
-// and its end, and StripTags as one pass whose "no later >" rule becomes: everything behind
-// the last ">" of the trimmed text is kept as it stands.
+// a block does the pair depend on the next block), the trim as the place of the text's first
+// byte and its end, and the strip as one pass whose rule for a "<" without a later ">"
+// becomes: everything behind the last ">" of the trimmed text is kept as it stands.
 namespace pagefields {
 namespace {
+
+using simd::Mask;
 
 constexpr std::uint32_t kOpeningLength = kNoindexOpening.size();
 
@@ -78,13 +78,14 @@ struct Place {
 // opening's block ends at the first closing behind it, so the openings since the last
 // closing form a group with the next closing; openings that no closing follows open no
 // block. The groups found so far are the first groups of the whole document.
+template <typename K>
 class BlockFinder {
  public:
   explicit BlockFinder(std::string_view document) : document_(document) {}
 
   // Takes in the markers that start before `to`.
   void ScanTo(std::size_t to) {
-    ForEachNoindexMarker(document_, scanned_, to, [this](std::size_t at, bool closing) {
+    ForEachNoindexMarkerWith<K>(document_, scanned_, to, [this](std::size_t at, bool closing) {
       if (!closing) {
         blocks_.starts.push_back(static_cast<std::uint32_t>(at) + kOpeningLength);
         open_starts_ += at + kOpeningLength;
@@ -113,6 +114,153 @@ class BlockFinder {
   std::uint64_t open_starts_ = 0;  // the sum of the content starts since the last closing
 };
 
+// The groups and blocks of J over their document, read only.
+class Layout {
+ public:
+  Layout(std::string_view document, const Blocks& blocks) : document_(document), blocks_(blocks) {}
+
+  std::string_view document() const { return document_; }
+  std::size_t Groups() const { return blocks_.group_end.size(); }
+  std::size_t First(std::size_t g) const { return blocks_.group_first[g]; }
+  std::size_t Last(std::size_t g) const {
+    return (g + 1 < Groups() ? blocks_.group_first[g + 1] : blocks_.in_groups) - 1;
+  }
+  std::size_t End(std::size_t g) const { return blocks_.group_end[g]; }
+  std::size_t Start(std::size_t block) const { return blocks_.starts[block]; }
+  // Block b's part of group g: its bytes up to where the next block starts.
+  std::size_t PartEnd(std::size_t g, std::size_t b) const {
+    return b < Last(g) ? Start(b + 1) : End(g);
+  }
+  std::size_t GroupOf(std::size_t block) const {
+    std::size_t g = 0;
+    while (Last(g) < block) ++g;
+    return g;
+  }
+
+ private:
+  std::string_view document_;
+  const Blocks& blocks_;
+};
+
+// The bytes the trim drops in front: 1 to 32. A NUL is no such byte; it ends the text.
+template <typename K>
+struct NotLeadingBlank {
+  Mask operator()(const char* at) const { return ~K::InRange(K::Load(at), 1, 32); }
+};
+// The bytes the trim keeps at the end: above 32.
+template <typename K>
+struct NotBlank {
+  Mask operator()(const char* at) const { return ~K::InRange(K::Load(at), 0, 32); }
+};
+template <typename K>
+struct TagEnds {
+  Mask operator()(const char* at) const { return K::Equal(K::Load(at), '>'); }
+};
+template <typename K>
+struct CrsOrLts {
+  Mask operator()(const char* at) const { return K::AnyOf(K::Load(at), '\r', '<'); }
+};
+
+// Where the text lies in J once trimmed, [begin, stop), and its last ">". Set once, before
+// any byte is read.
+struct Bounds {
+  Place begin;                   // the first byte that is NUL or above 32
+  std::size_t begin_group = 0;   // the group of begin.block
+  Place stop;                    // the first NUL from begin on, or behind the last byte above 32
+  bool stop_is_nul = false;      // the text ends at a NUL
+  std::optional<Place> tag_end;  // the last ">" in [begin, stop)
+
+  bool empty() const { return !(begin < stop); }
+};
+
+// The text's first byte. A block that is not the last of its group holds an opening marker,
+// so each search ends at the next block.
+template <typename K>
+std::optional<Bounds> FindBegin(const Layout& j) {
+  const std::string_view document = j.document();
+  for (std::size_t g = 0; g < j.Groups(); ++g) {
+    for (std::size_t b = j.First(g); b <= j.Last(g); ++b) {
+      const std::size_t x = simd::FindFirst(document, j.Start(b), j.End(g), NotLeadingBlank<K>{});
+      if (x < j.End(g)) return Bounds{{b, x}, g, {}, false, std::nullopt};
+    }
+  }
+  return std::nullopt;
+}
+
+// The text's end: the first NUL from its first byte on, or behind the last byte above 32;
+// its first byte when there is no such byte.
+template <typename K>
+void FindStop(const Layout& j, Bounds& bounds) {
+  const std::string_view document = j.document();
+  Place stop{};
+  bool found = false;
+  // The last byte above 32: searching back from a group's end, the first one met lies in the
+  // last block that starts at or before it.
+  for (std::size_t g = j.Groups(); g-- > bounds.begin_group && !found;) {
+    const std::size_t from = j.Start(j.First(g));
+    const std::size_t last = simd::FindLast(document, from, j.End(g), NotBlank<K>{});
+    if (last == j.End(g)) continue;
+    std::size_t b = j.Last(g);
+    while (j.Start(b) > last) --b;
+    stop = {b, last + 1};
+    found = true;
+  }
+  if (!found) {
+    bounds.stop = bounds.begin;
+    return;
+  }
+  // The first NUL: a later block of a group lies inside its first block's range, so one
+  // search runs through the groups, and a NUL found between two groups is passed over.
+  const std::size_t end = j.End(j.Groups() - 1);
+  std::size_t from = bounds.begin.offset;
+  for (std::size_t g = bounds.begin_group; g < j.Groups() && from < end;) {
+    const void* nul = std::memchr(document.data() + from, '\0', end - from);
+    if (nul == nullptr) break;
+    const auto y = static_cast<std::size_t>(static_cast<const char*>(nul) - document.data());
+    while (j.End(g) <= y) ++g;  // the last group ends past y
+    const bool in_begin_group = g == bounds.begin_group;
+    if (y >= (in_begin_group ? bounds.begin.offset : j.Start(j.First(g)))) {
+      const Place at{in_begin_group ? bounds.begin.block : j.First(g), y};
+      if (at < stop) {
+        stop = at;
+        bounds.stop_is_nul = true;
+      }
+      break;
+    }
+    from = j.Start(j.First(g));
+  }
+  bounds.stop = stop;
+}
+
+// The last ">" before the stop; a block before a later block of its own group ends with that
+// block's opening marker, so only blocks without a ">" are passed, and those are disjoint.
+template <typename K>
+std::optional<Place> FindLastTagEnd(const Layout& j, const Bounds& bounds) {
+  std::size_t g = j.GroupOf(bounds.stop.block);
+  for (std::size_t b = bounds.stop.block + 1; b-- > 0;) {
+    while (j.First(g) > b) --g;
+    const std::size_t from = j.Start(b);
+    const std::size_t to = b == bounds.stop.block ? bounds.stop.offset : j.End(g);
+    const std::size_t x = simd::FindLast(j.document(), from, to, TagEnds<K>{});
+    if (x < to) {
+      const Place at{b, x};
+      if (at < bounds.begin) return std::nullopt;
+      return at;
+    }
+    if (b == bounds.begin.block) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+template <typename K>
+std::optional<Bounds> FindBounds(const Layout& j) {
+  std::optional<Bounds> bounds = FindBegin<K>(j);
+  if (!bounds) return std::nullopt;
+  FindStop<K>(j, *bounds);
+  if (!bounds->empty()) bounds->tag_end = FindLastTagEnd<K>(j, *bounds);
+  return bounds;
+}
+
 // Where kept bytes go: a string that takes at most `limit` of them, or nowhere when only
 // their number is wanted.
 struct Sink {
@@ -132,163 +280,20 @@ struct Sink {
   }
 };
 
-// The first place in [from, to), from < to, of a CR, or also of a "<" when `with_lt`; `to`
-// when there is none.
-std::size_t FindCrOrLt(std::string_view text, std::size_t from, std::size_t to, bool with_lt) {
-  const char* const data = text.data();
-  if (!with_lt) {
-    const void* cr = std::memchr(data + from, '\r', to - from);
-    return cr == nullptr ? to : static_cast<std::size_t>(static_cast<const char*>(cr) - data);
-  }
-  std::size_t x = from;
-#if defined(__SSE2__)
-  for (; x + 16 <= to; x += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + x));
-    const __m128i found = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')),
-                                       _mm_cmpeq_epi8(bytes, _mm_set1_epi8('<')));
-    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(found));
-    if (bits != 0) return x + static_cast<std::size_t>(std::countr_zero(bits));
-  }
-#endif
-  while (x < to && data[x] != '\r' && data[x] != '<') ++x;
-  return x;
-}
+enum class Mode { kStrip, kKeep };
 
-bool IsLeadingBlank(char c) {
-  return c >= 1 && c <= 32;
-}
-bool IsBlankByte(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
-class NoindexText {
+// Reads document ranges as bytes of J: a CR LF pair becomes a blank, and in kStrip mode the
+// tag spans go. Its one state is whether the reading is within a span.
+template <typename K>
+class SpanReader {
  public:
-  NoindexText(std::string_view document, const Blocks& blocks, std::size_t max_bytes)
-      : document_(document),
-        blocks_(blocks),
-        wanted_bytes_(max_bytes),
-        // One byte more than wanted: a CR that ends a block changes if the next block begins
-        // with an LF, so the last wanted byte is final only once a byte behind it is read.
-        out_{&out_text_, max_bytes == kWholeText ? kWholeText : max_bytes + 1} {}
+  explicit SpanReader(std::string_view document, bool inside = false)
+      : document_(document), inside_(inside) {}
 
-  // `joined_length`: that of the blocks' joined contents, which the text never outgrows. A
-  // cut text is held at its final size from the start; an uncut one grows as it goes.
-  std::string Run(std::uint64_t joined_length) {
-    if (!FindBegin() || !FindStop()) return {};
-    if (out_.limit != kWholeText) {
-      out_text_.reserve(
-          static_cast<std::size_t>(std::min<std::uint64_t>(out_.limit, joined_length)));
-    }
-    FindLastTagEnd();
-    Emit();
-    if (out_text_.size() > wanted_bytes_) out_text_.resize(wanted_bytes_);
-    return std::move(out_text_);
-  }
+  bool inside() const { return inside_; }
 
-  // Whether the text of these first groups begins with the whole document's text, as far as
-  // it was wanted. It does when its end is a NUL, which ends the whole text there too, and
-  // when the output filled up before its last ">": the whole text has that ">" before its
-  // end as well, so all bytes up to it are read the same way.
-  bool Final() const {
-    return stop_is_nul_ || (out_.full() && (kept_from_ == kWholeText || kept_from_ >= out_.limit));
-  }
-
- private:
-  std::size_t Groups() const { return blocks_.group_end.size(); }
-  std::size_t First(std::size_t g) const { return blocks_.group_first[g]; }
-  std::size_t Last(std::size_t g) const {
-    return (g + 1 < Groups() ? blocks_.group_first[g + 1] : blocks_.in_groups) - 1;
-  }
-  std::size_t End(std::size_t g) const { return blocks_.group_end[g]; }
-  std::size_t Start(std::size_t block) const { return blocks_.starts[block]; }
-
-  // TrimCopy's first byte: the first byte of J that is NUL or above 32. A block that is not
-  // the last of its group holds an opening marker, so each scan ends at the next block.
-  bool FindBegin() {
-    for (std::size_t g = 0; g < Groups(); ++g) {
-      for (std::size_t b = First(g); b <= Last(g); ++b) {
-        for (std::size_t x = Start(b); x < End(g); ++x) {
-          if (!IsLeadingBlank(document_[x])) {
-            begin_ = {b, x};
-            begin_group_ = g;
-            return true;
-          }
-        }
-      }
-    }
-    return false;
-  }
-
-  // TrimCopy's end: the first NUL from the first byte on, or behind the last non-blank byte.
-  bool FindStop() {
-    Place stop{};
-    bool found = false;
-    // The last non-blank byte: scanning back from a group's end, the first one met lies in
-    // the last block that starts at or before it.
-    for (std::size_t g = Groups(); g-- > begin_group_ && !found;) {
-      std::size_t x = End(g);
-      while (x > Start(First(g)) && IsBlankByte(document_[x - 1])) --x;
-      if (x == Start(First(g))) continue;
-      std::size_t b = Last(g);
-      while (Start(b) >= x) --b;
-      stop = {b, x};
-      found = true;
-    }
-    if (!found) return false;
-    // The first NUL: a later block of a group lies inside its first block's range, so one
-    // search runs through the groups, and a NUL found between two groups is passed over.
-    const std::size_t end = End(Groups() - 1);
-    std::size_t from = begin_.offset;
-    for (std::size_t g = begin_group_; g < Groups() && from < end;) {
-      const void* nul = std::memchr(document_.data() + from, '\0', end - from);
-      if (nul == nullptr) break;
-      const auto y = static_cast<std::size_t>(static_cast<const char*>(nul) - document_.data());
-      while (End(g) <= y) ++g;  // the last group ends past y
-      const bool in_begin_group = g == begin_group_;
-      if (y >= (in_begin_group ? begin_.offset : Start(First(g)))) {
-        const Place at{in_begin_group ? begin_.block : First(g), y};
-        if (at < stop) {
-          stop = at;
-          stop_is_nul_ = true;
-        }
-        break;
-      }
-      from = Start(First(g));
-    }
-    stop_ = stop;
-    return begin_ < stop_;
-  }
-
-  std::size_t GroupOf(std::size_t block) const {
-    std::size_t g = 0;
-    while (Last(g) < block) ++g;
-    return g;
-  }
-
-  // The last ">" before the end; a block before a later block of its own group ends with that
-  // block's opening marker, so only blocks without a ">" are passed, and those are disjoint.
-  void FindLastTagEnd() {
-    std::size_t g = GroupOf(stop_.block);
-    for (std::size_t b = stop_.block + 1; b-- > 0;) {
-      while (First(g) > b) --g;
-      const std::size_t from = Start(b);
-      const std::size_t to = b == stop_.block ? stop_.offset : End(g);
-      for (std::size_t x = to; x > from; --x) {
-        if (document_[x - 1] == '>') {
-          const Place at{b, x - 1};
-          has_tag_end_ = !(at < begin_);
-          tag_end_ = at;
-          return;
-        }
-      }
-      if (b == begin_.block) return;
-    }
-  }
-
-  enum class Mode { kStrip, kKeep };
-
-  // Reads document[from, to) as part of J: CR LF pairs become a blank, and in kStrip mode the
-  // tag spans go. Returns true when the last byte read was a CR that was kept unpaired.
+  // Reads document[from, to) into `out` until it is full. Returns true when the last byte
+  // read was a CR that was kept unpaired.
   bool Read(std::size_t from, std::size_t to, Mode mode, Sink& out) {
     bool ends_with_cr = false;
     std::size_t x = from;
@@ -302,7 +307,7 @@ class NoindexText {
         continue;
       }
       // The bytes up to a CR, or up to a "<" when tags go, are kept as they are.
-      const std::size_t run = FindCrOrLt(document_, x, to, mode == Mode::kStrip);
+      const std::size_t run = RunEnd(x, to, mode);
       if (run > x) {
         out.Append(document_.substr(x, run - x));
         x = run;
@@ -321,54 +326,109 @@ class NoindexText {
     return ends_with_cr;
   }
 
-  // Block b's part of its group: its bytes up to where the next block starts.
-  std::size_t PartEnd(std::size_t g, std::size_t b) const {
-    return b < Last(g) ? Start(b + 1) : End(g);
+ private:
+  // The first place in [from, to) of a CR, or also of a "<" in kStrip mode; else `to`.
+  std::size_t RunEnd(std::size_t from, std::size_t to, Mode mode) const {
+    if (mode == Mode::kStrip) return simd::FindFirst(document_, from, to, CrsOrLts<K>{});
+    const void* cr = std::memchr(document_.data() + from, '\r', to - from);
+    return cr == nullptr
+               ? to
+               : static_cast<std::size_t>(static_cast<const char*>(cr) - document_.data());
   }
 
-  // What J's blocks from block `first` of group g on leave, read from outside a tag, as far
-  // as `limit` bytes: a block starts right behind an opening marker, whose ">" always ends
-  // any span, so each block's part of it is the same in every block of the group that holds
-  // it, and the parts can be read as one range. A tail cut at `limit` fills the output, so
-  // no later block asks for it.
-  void BuildGroupTail(std::size_t g, std::size_t first, std::size_t limit) {
-    tail_group_ = g;
-    tail_.clear();
-    Sink tail{&tail_, limit};
-    const bool saved_inside = inside_;
-    inside_ = false;
-    tail_ends_with_cr_ = Read(Start(first), End(g), Mode::kStrip, tail);
-    tail_inside_ = inside_;
-    inside_ = saved_inside;
-    tail_cursor_ = 0;
-    tail_cursor_block_ = first;
+  std::string_view document_;
+  bool inside_;
+};
+
+// What J's blocks from one block of a group on leave, read from outside a tag, as far as a
+// limit: a block starts right behind an opening marker, whose ">" always ends any span, so
+// each block's part of it is the same in every block of the group that holds it, and the
+// parts can be read as one range. A tail cut at its limit fills the output, so no later block
+// asks for it.
+template <typename K>
+class GroupTail {
+ public:
+  bool Holds(std::size_t g) const { return group_ == g; }
+
+  void Build(const Layout& j, std::size_t g, std::size_t first, std::size_t limit) {
+    group_ = g;
+    text_.clear();
+    Sink sink{&text_, limit};
+    SpanReader<K> reader(j.document());
+    ends_with_cr_ = reader.Read(j.Start(first), j.End(g), Mode::kStrip, sink);
+    inside_after_ = reader.inside();
+    cursor_block_ = first;
+    cursor_ = 0;
   }
 
-  // Where block t's part begins in the tail of its group. Blocks ask in rising order, so the
-  // place moves on by the length of each part passed, counted again rather than stored.
-  std::size_t TailOffset(std::size_t g, std::size_t t) {
-    const bool saved_inside = inside_;
-    for (; tail_cursor_block_ < t; ++tail_cursor_block_) {
+  // Where block t's part begins in the tail. Blocks ask in rising order, so the place moves
+  // on by the length of each part passed, counted again rather than stored.
+  std::size_t OffsetOf(const Layout& j, std::size_t t) {
+    for (; cursor_block_ < t; ++cursor_block_) {
       Sink counter;
-      inside_ = false;
-      Read(Start(tail_cursor_block_), PartEnd(g, tail_cursor_block_), Mode::kStrip, counter);
-      tail_cursor_ += counter.count;
+      SpanReader<K>(j.document())
+          .Read(j.Start(cursor_block_), j.PartEnd(group_, cursor_block_), Mode::kStrip, counter);
+      cursor_ += counter.count;
     }
-    inside_ = saved_inside;
-    return tail_cursor_;
+    return cursor_;
   }
 
+  const std::string& text() const { return text_; }
+  bool inside_after() const { return inside_after_; }
+  bool ends_with_cr() const { return ends_with_cr_; }
+
+ private:
+  std::size_t group_ = static_cast<std::size_t>(-1);  // the group it holds, if any
+  std::string text_;
+  bool inside_after_ = false;  // the reading ends within a span
+  bool ends_with_cr_ = false;  // the last byte read was a CR kept unpaired
+  std::size_t cursor_block_ = 0;
+  std::size_t cursor_ = 0;  // where the part of block cursor_block_ begins in text_
+};
+
+// The text of J within its bounds, built left to right into an output of a fixed limit.
+template <typename K>
+class NoindexText {
+ public:
+  NoindexText(const Layout& j, const Bounds& bounds, std::size_t max_bytes)
+      : j_(j),
+        bounds_(bounds),
+        wanted_bytes_(max_bytes),
+        // One byte more than wanted: a CR that ends a block changes if the next block begins
+        // with an LF, so the last wanted byte is final only once a byte behind it is read.
+        out_{&out_text_, max_bytes == kWholeText ? kWholeText : max_bytes + 1},
+        reader_(j.document()) {}
+
+  // `joined_length`: that of the blocks' joined contents, which the text never outgrows. A
+  // cut text is held at its final size from the start; an uncut one grows as it goes.
+  std::string Run(std::uint64_t joined_length) {
+    if (out_.limit != kWholeText) {
+      out_text_.reserve(
+          static_cast<std::size_t>(std::min<std::uint64_t>(out_.limit, joined_length)));
+    }
+    Emit();
+    if (out_text_.size() > wanted_bytes_) out_text_.resize(wanted_bytes_);
+    return std::move(out_text_);
+  }
+
+  // Whether the output filled up before the bytes kept as they stand: the whole document's
+  // text has the same last-">"-free stretch later or not at all, so what was read holds.
+  bool FilledBeforeKept() const {
+    return out_.full() && (kept_from_ == kWholeText || kept_from_ >= out_.limit);
+  }
+
+ private:
   void Emit() {
     bool pending_cr = false;
-    for (std::size_t g = begin_group_; g < Groups() && !out_.full(); ++g) {
-      for (std::size_t b = First(g); b <= Last(g) && !out_.full(); ++b) {
-        if (b < begin_.block) continue;
-        if (stop_ < Place{b, Start(b)}) return;
-        std::size_t from = b == begin_.block ? begin_.offset : Start(b);
-        const std::size_t to = b == stop_.block ? stop_.offset : End(g);
+    for (std::size_t g = bounds_.begin_group; g < j_.Groups() && !out_.full(); ++g) {
+      for (std::size_t b = j_.First(g); b <= j_.Last(g) && !out_.full(); ++b) {
+        if (b < bounds_.begin.block) continue;
+        if (bounds_.stop < Place{b, j_.Start(b)}) return;
+        std::size_t from = b == bounds_.begin.block ? bounds_.begin.offset : j_.Start(b);
+        const std::size_t to = b == bounds_.stop.block ? bounds_.stop.offset : j_.End(g);
         if (from == to) continue;
         // A CR that ended the previous block pairs with an LF that starts this one.
-        if (pending_cr && document_[from] == '\n') {
+        if (pending_cr && j_.document()[from] == '\n') {
           out_text_.back() = ' ';
           ++from;
         }
@@ -378,74 +438,80 @@ class NoindexText {
   }
 
   bool ReadBlock(std::size_t g, std::size_t b, std::size_t from, std::size_t to) {
-    if (!has_tag_end_ || tag_end_.block < b) return ReadKept(from, to);
-    if (tag_end_.block == b) {
-      Read(from, tag_end_.offset + 1, Mode::kStrip, out_);
-      return ReadKept(tag_end_.offset + 1, to);
+    const std::optional<Place>& tag_end = bounds_.tag_end;
+    if (!tag_end || tag_end->block < b) return ReadKept(from, to);
+    if (tag_end->block == b) {
+      reader_.Read(from, tag_end->offset + 1, Mode::kStrip, out_);
+      return ReadKept(tag_end->offset + 1, to);
     }
     // Wholly before the last ">": the part up to the next block's start is read, the rest is
     // the group's shared tail from that block on.
-    if (b == Last(g) || stop_.block == b) return Read(from, to, Mode::kStrip, out_);
-    Read(from, Start(b + 1), Mode::kStrip, out_);
+    if (b == j_.Last(g) || bounds_.stop.block == b)
+      return reader_.Read(from, to, Mode::kStrip, out_);
+    reader_.Read(from, j_.Start(b + 1), Mode::kStrip, out_);
     const std::size_t room = out_.limit - out_.count;
-    if (tail_group_ != g) BuildGroupTail(g, b + 1, room);
-    const std::size_t offset = TailOffset(g, b + 1);
-    out_text_.append(tail_, offset, room);
+    if (!tail_.Holds(g)) tail_.Build(j_, g, b + 1, room);
+    out_text_.append(tail_.text(), tail_.OffsetOf(j_, b + 1), room);
     out_.count = out_text_.size();
-    inside_ = tail_inside_;
-    return tail_ends_with_cr_;
+    reader_ = SpanReader<K>(j_.document(), tail_.inside_after());
+    return tail_.ends_with_cr();
   }
 
   // Behind the last ">", where every byte is kept as it stands.
   bool ReadKept(std::size_t from, std::size_t to) {
     if (kept_from_ == kWholeText) kept_from_ = out_.count;
-    return Read(from, to, Mode::kKeep, out_);
+    return reader_.Read(from, to, Mode::kKeep, out_);
   }
 
-  std::string_view document_;
-  const Blocks& blocks_;
-  std::size_t wanted_bytes_;
+  const Layout& j_;
+  const Bounds& bounds_;
+  const std::size_t wanted_bytes_;
   std::string out_text_;
-  Sink out_;
-  Place begin_{};
-  std::size_t begin_group_ = 0;
-  Place stop_{};
-  bool stop_is_nul_ = false;
-  bool has_tag_end_ = false;
-  Place tag_end_{};
-  bool inside_ = false;  // within a tag span
-  std::size_t tail_group_ = static_cast<std::size_t>(-1);
-  std::string tail_;
-  std::size_t tail_cursor_ = 0;  // where the part of block tail_cursor_block_ begins
-  std::size_t tail_cursor_block_ = 0;
-  bool tail_inside_ = false;
-  bool tail_ends_with_cr_ = false;
+  Sink out_;                            // counts out_text_'s bytes against the limit
   std::size_t kept_from_ = kWholeText;  // the output's length when the kept bytes began
+  SpanReader<K> reader_;
+  GroupTail<K> tail_;
 };
 
 // The first part of the document that is tried, and how much each next try takes in.
 constexpr std::size_t kFirstPart = 1024;
 constexpr std::size_t kPartGrowth = 2;
 
-}  // namespace
-
-std::string ExtractNoindexText(std::string_view document, std::size_t max_bytes) {
+template <typename K>
+std::string ExtractWith(std::string_view document, std::size_t max_bytes) {
   // When only the first bytes are wanted, they often come from the first blocks alone: the
   // groups of a growing first part of the document are tried, each try taking in only the
   // markers of the next part, until the answer is final or the document is all taken in.
   // A try is made only once the joined contents are longer than the bytes wanted, since a
   // shorter text cannot fill them.
-  BlockFinder finder(document);
+  BlockFinder<K> finder(document);
   std::size_t part = max_bytes == kWholeText ? document.size() : kFirstPart;
   while (true) {
     finder.ScanTo(part);
     if (finder.done() || finder.joined_length() > max_bytes) {
-      NoindexText text(document, finder.blocks(), max_bytes);
-      std::string result = text.Run(finder.joined_length());
-      if (finder.done() || text.Final()) return result;
+      const Layout j(document, finder.blocks());
+      const std::optional<Bounds> bounds = FindBounds<K>(j);
+      if (!bounds || bounds->empty()) {
+        // Empty for good once it ends at a NUL: later groups only add bytes behind it.
+        if (finder.done() || (bounds && bounds->stop_is_nul)) return {};
+      } else {
+        NoindexText<K> text(j, *bounds, max_bytes);
+        std::string result = text.Run(finder.joined_length());
+        // The first groups' text begins with the whole document's text, as far as it was
+        // wanted, when it ends at a NUL (which ends the whole text there too) or filled up
+        // before its last ">" (the whole text has that ">" before its end as well).
+        if (finder.done() || bounds->stop_is_nul || text.FilledBeforeKept()) return result;
+      }
     }
     part = part > document.size() / kPartGrowth ? document.size() : part * kPartGrowth;
   }
+}
+
+}  // namespace
+
+std::string ExtractNoindexText(std::string_view document, std::size_t max_bytes) {
+  return simd::Dispatch(
+      [&](auto kernel) { return ExtractWith<decltype(kernel)>(document, max_bytes); });
 }
 
 }  // namespace pagefields

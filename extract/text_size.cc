@@ -1,33 +1,51 @@
 #include "extract/text_size.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
-#include "extract/block_masks.h"
+#include "simd/block_scan.h"
+#include "simd/dispatch.h"
 #include "text/case_map.h"
-#include "text/edit.h"
 
 // The size is counted in one pass over 64-byte blocks, without building the text:
 //
 // - Tag spans. A "<" always leaves the reading inside a span (it opens one or is part of
 //   one) and a ">" always leaves it outside (it closes one or stands alone), so a byte is
-//   inside exactly when the nearest "<" or ">" at or before it is a "<". Over a block that
-//   is one addition: with S the "<" bits and P every bit but the ">" ones, a carry starts
-//   at each S and runs through P, so the inside bits are (P & ~(P + S + carry in)) | S.
+//   inside exactly when the nearest "<" or ">" before it is a "<", or it is a "<" itself.
+//   Over a block that is one addition: with S the "<" bits and P every bit but the ">" ones,
+//   a carry starts at each S and runs through P, so the bits after which the reading is
+//   inside are (P & ~(P + S + carry in)) | S.
 // - "<p>" and "<br>" are CR LF before the strip, so they are neither "<" nor ">" and count
 //   two bytes when they stand outside a span. Neither can overlap itself or the other, and
-//   CR LF makes neither, so every occurrence counts.
+//   CR LF makes neither, so every occurrence counts. They are rare, so a block is searched
+//   for them only behind a "<" followed by p or b.
 // - The CR LF pairs of the document are removed first; here they count nothing and close
 //   nothing. A break tag that only forms once a pair is gone ("<b\r\nr>") would be missed,
-//   so when one occurs the pass starts again on a copy without the pairs.
-// - A span that never closes keeps its bytes: `tail_` holds what the open span would count.
+//   so when one occurs the count starts again on a copy without the pairs.
+// - A span that never closes keeps its bytes: it is the one that starts at the first "<"
+//   behind the last ">", and its bytes are counted by a second pass from that ">" on.
 namespace pagefields {
 namespace {
 
+using simd::kBlockSize;
+using simd::Mask;
+
 // Length of the "<p>" or "<br>" (any case) that starts at `at`, or 0.
 std::size_t BreakTagLength(std::string_view text, std::size_t at) {
+  if (text.size() - at >= 4) {
+    // The four bytes at once, the first in the low byte; setting bit 5 of the letters folds
+    // their case and leaves "<" and ">" as they are.
+    const auto byte = [&](std::size_t i) {
+      return std::uint32_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
+    };
+    const std::uint32_t word = byte(0) | byte(1) | byte(2) | byte(3);
+    if (((word | 0x2000u) & 0xFFFFFFu) == 0x3E703Cu) return 3;  // "<p>"
+    if ((word | 0x202000u) == 0x3E72623Cu) return 4;            // "<br>"
+    return 0;
+  }
   const auto folded = [&](std::size_t i) { return i < text.size() ? FoldCase(text[i]) : 0; };
   if (folded(at) != '<') return 0;
   if (folded(at + 1) == 'P' && folded(at + 2) == '>') return 3;
@@ -38,6 +56,12 @@ std::size_t BreakTagLength(std::string_view text, std::size_t at) {
 bool IsPairByte(std::string_view text, std::size_t at) {
   return (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ||
          (text[at] == '\n' && at > 0 && text[at - 1] == '\r');
+}
+
+// A byte a break tag can have before its last one.
+bool IsBreakTagByte(char c) {
+  const char folded = FoldCase(c);
+  return folded == '<' || folded == 'P' || folded == 'B' || folded == 'R';
 }
 
 // True when removing the CR LF pairs from `text` joins a break tag across the run of pairs
@@ -62,177 +86,225 @@ bool IsPairByte(std::string_view text, std::size_t at) {
   return false;
 }
 
-std::uint64_t LowBits(std::size_t count) {
-  return count >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+// The bytes of a block the count reads.
+struct TagBytes {
+  Mask opens;        // '<'
+  Mask closes;       // '>'
+  Mask pair_crs;     // a CR with an LF behind it
+  Mask break_hints;  // a '<' with p or b (any case) behind it: where a break tag may start
+};
+
+// Reads one byte past the block.
+template <typename K>
+struct ReadTagBytes {
+  TagBytes operator()(const char* at) const {
+    const typename K::Block block = K::Load(at);
+    const typename K::Block ahead = K::Load(at + 1);
+    const Mask opens = K::Equal(block, '<');
+    return {opens, K::Equal(block, '>'), K::Equal(block, '\r') & K::Equal(ahead, '\n'),
+            opens & (K::EqualFolded(ahead, 'p') | K::EqualFolded(ahead, 'b'))};
+  }
+};
+
+// The first bytes of the "<p>" and "<br>" (any case) of a block. Reads three bytes past it.
+struct BreakTags {
+  Mask paragraphs;
+  Mask line_breaks;
+};
+
+template <typename K>
+struct ReadBreakTags {
+  BreakTags operator()(const char* at) const {
+    const typename K::Block second = K::Load(at + 1);
+    const typename K::Block third = K::Load(at + 2);
+    const Mask opens = K::Equal(K::Load(at), '<');
+    return {opens & K::EqualFolded(second, 'p') & K::Equal(third, '>'),
+            opens & K::EqualFolded(second, 'b') & K::EqualFolded(third, 'r') &
+                K::Equal(K::Load(at + 3), '>')};
+  }
+};
+
+template <typename K>
+struct PairCrs {
+  Mask operator()(const char* at) const {
+    return K::Equal(K::Load(at), '\r') & K::Equal(K::Load(at + 1), '\n');
+  }
+};
+
+// `text` without its CR LF pairs, taken left to right as they stand.
+template <typename K>
+std::string WithoutPairs(std::string_view text) {
+  std::string kept;
+  kept.reserve(text.size());
+  std::size_t from = 0;
+  simd::ForEachSelected<1>(text, 0, text.size(), PairCrs<K>{}, [&](std::size_t cr) {
+    kept.append(text, from, cr - from);
+    from = cr + 2;  // pairs cannot overlap: an LF is no CR
+    return true;
+  });
+  kept.append(text, from);
+  return kept;
 }
 
-// `bits` moved down by `shift` places (1 to 3), with the low bits of the next block's mask
-// moving into the top.
-std::uint64_t Down(std::uint64_t bits, std::uint64_t next, int shift) {
-  return (bits >> shift) | (next << (64 - shift));
-}
+// Blocks whose masks are read before any of them is counted, so that the reading runs
+// without the counting's calls and keeps its constants in registers.
+constexpr std::size_t kBatchBlocks = 16;
 
-std::size_t FirstBit(std::uint64_t bits) {
-  return static_cast<std::size_t>(std::countr_zero(bits));
-}
-
-template <typename Blocks>
+// Counts what the bytes of a text leave, block by block from `from`. What is counted is the
+// bytes outside spans, or (kTail) inside them: from behind the last ">", the bytes of the
+// span that never closes.
+template <typename K, bool kTail>
 class SizeCounter {
  public:
   SizeCounter(std::string_view text, bool remove_pairs)
       : text_(text), remove_pairs_(remove_pairs) {}
 
-  // False when a break tag forms across removed pairs; the count is then not valid. Each
-  // block is read once: its masks are read one block ahead, as the next block's first bytes
-  // finish the break tags and pairs that start near the end of the current one.
-  bool Run() {
-    BlockMasks next = ReadAt(0);
-    for (std::size_t offset = 0; offset < text_.size(); offset += kBlockSize) {
-      const BlockMasks current = next;
-      next = ReadAt(offset + kBlockSize);
-      if (!CountBlock(offset, current, next)) return false;
+  // False when a break tag forms across removed pairs; the count is then not valid.
+  bool Run(std::size_t from) {
+    // The blocks read in place, with the byte behind them; the rest from a padded copy.
+    const std::size_t whole_blocks =
+        text_.size() > from ? (text_.size() - from - 1) / kBlockSize : 0;
+    const std::size_t whole_end = from + whole_blocks * kBlockSize;
+    TagBytes batch[kBatchBlocks];
+    for (std::size_t at = from; at < whole_end;) {
+      const std::size_t blocks = std::min(kBatchBlocks, (whole_end - at) / kBlockSize);
+      for (std::size_t i = 0; i < blocks; ++i) {
+        batch[i] = ReadTagBytes<K>{}(text_.data() + at + i * kBlockSize);
+      }
+      for (std::size_t i = 0; i < blocks; ++i, at += kBlockSize) {
+        if (!CountBlock(at, batch[i], ~Mask{0})) return false;
+      }
+    }
+    for (std::size_t at = whole_end; at < text_.size(); at += kBlockSize) {
+      const TagBytes bytes = simd::SelectAt<1>(text_, at, ReadTagBytes<K>{});
+      if (!CountBlock(at, bytes, simd::LowBits(text_.size() - at))) return false;
     }
     return true;
   }
 
-  std::uint64_t Size() const { return counted_ + (inside_ ? tail_ : 0); }
+  std::size_t counted() const { return counted_; }
+  bool inside() const { return inside_; }
+  // Where the bytes behind the last ">" that ends a span start; 0 when there is none.
+  std::size_t after_last_end() const {
+    return last_ends_ == 0 ? 0 : last_ends_at_ + simd::LastBit(last_ends_) + 1;
+  }
 
  private:
-  // What a set of bits counts: one per kept byte, two per break tag.
-  struct Weights {
-    std::uint64_t kept;    // bytes that stay in the text
-    std::uint64_t breaks;  // first bytes of break tags
-    std::uint64_t Of(std::uint64_t bits) const {
-      const auto kept_bits = static_cast<std::uint64_t>(Blocks::CountBits(bits & kept));
-      return breaks == 0
-                 ? kept_bits
-                 : kept_bits + 2 * static_cast<std::uint64_t>(Blocks::CountBits(bits & breaks));
+  // The pair bytes of the block, or nullopt when removing them joins a break tag.
+  std::optional<Mask> FindPairs(std::size_t at, Mask pair_crs, Mask closes) {
+    const Mask pair_lfs = pair_crs << 1 | lf_carry_;
+    lf_carry_ = pair_crs >> 63;
+    // A run of pairs can join a break tag only right behind one of a break tag's bytes (so
+    // not behind a pair), and most runs follow a ">", which no break tag has before its end.
+    for (Mask runs = pair_crs & ~(closes << 1); runs != 0; runs &= runs - 1) {
+      const std::size_t run = at + simd::FirstBit(runs);
+      if (run > 0 && IsBreakTagByte(text_[run - 1]) && JoinsBreakTag(text_, run)) {
+        return std::nullopt;
+      }
     }
+    return pair_crs | pair_lfs;
+  }
+
+  // The first bytes of the block's break tags, and every byte of theirs, the bytes of one
+  // that began in the block before included.
+  struct Breaks {
+    Mask starts = 0;
+    Mask bytes = 0;
   };
 
-  // The masks of the block at `offset`; none past the text, and a short last block is read
-  // from a zero-padded copy (a NUL is none of the bytes looked for).
-  BlockMasks ReadAt(std::size_t offset) const {
-    if (offset >= text_.size()) return {};
-    if (text_.size() - offset >= kBlockSize) return Blocks::Read(text_.data() + offset);
-    char padded[kBlockSize] = {};
-    std::memcpy(padded, text_.data() + offset, text_.size() - offset);
-    return Blocks::Read(padded);
+  Breaks FindBreaks(std::size_t at, Mask hints) {
+    Breaks breaks{0, break_spill_};
+    break_spill_ = 0;
+    if ((hints & (hints - 1)) != 0) {
+      // Several: the whole block at once, so that a text dense with break tags costs no more
+      // per byte than any other.
+      const BreakTags tags = simd::SelectAt<3>(text_, at, ReadBreakTags<K>{});
+      breaks.starts = tags.paragraphs | tags.line_breaks;
+      breaks.bytes |=
+          breaks.starts | breaks.starts << 1 | breaks.starts << 2 | tags.line_breaks << 3;
+      break_spill_ = breaks.starts >> 63 | breaks.starts >> 62 | tags.line_breaks >> 61;
+      return breaks;
+    }
+    for (; hints != 0; hints &= hints - 1) {
+      const std::size_t bit = simd::FirstBit(hints);
+      const std::size_t length = BreakTagLength(text_, at + bit);
+      if (length == 0) continue;
+      const Mask tag = simd::LowBits(length);
+      breaks.starts |= Mask{1} << bit;
+      breaks.bytes |= tag << bit;
+      if (bit + length > kBlockSize) break_spill_ = tag >> (kBlockSize - bit);
+    }
+    return breaks;
   }
 
-  // The CR LF pair bytes of the block, or false when removing them joins a break tag.
-  bool FindPairs(const BlockMasks& block, const BlockMasks& next, std::size_t offset,
-                 std::uint64_t& removed) {
-    const std::uint64_t tag_bytes = block.opens | block.p | block.b | block.r;
-    const bool after_tag_byte = previous_tag_byte_;
-    previous_tag_byte_ = (tag_bytes >> 63) != 0;
-    if (block.crs == 0 && lf_carry_ == 0) {
-      run_carry_ = 0;
-      removed = 0;
-      return true;
+  bool CountBlock(std::size_t at, const TagBytes& bytes, Mask valid) {
+    Mask removed = 0;
+    if (remove_pairs_) {
+      const std::optional<Mask> pairs = FindPairs(at, bytes.pair_crs, bytes.closes);
+      if (!pairs) return false;
+      removed = *pairs;
     }
-    const std::uint64_t pair_cr = block.crs & Down(block.lfs, next.lfs, 1);
-    const std::uint64_t pair_lf = (pair_cr << 1) | lf_carry_;
-    lf_carry_ = pair_cr >> 63;
-    removed = pair_cr | pair_lf;
-    // A run of pairs can join a break tag only right behind one of a break tag's first bytes.
-    const std::uint64_t run_starts = pair_cr & ~((pair_lf << 1) | run_carry_);
-    run_carry_ = pair_lf >> 63;
-    std::uint64_t suspects = run_starts & ((tag_bytes << 1) | (after_tag_byte ? 1 : 0));
-    for (; suspects != 0; suspects &= suspects - 1) {
-      if (JoinsBreakTag(text_, offset + FirstBit(suspects))) return false;
-    }
-    return true;
-  }
-
-  bool CountBlock(std::size_t offset, const BlockMasks& block, const BlockMasks& next) {
-    const std::uint64_t valid = LowBits(text_.size() - offset);
-    // Plain text, neither a tag byte nor a pair byte nor the rest of a break tag: it counts
-    // whole, to the open span if there is one, and changes no state but the tag-byte carry.
-    if ((block.opens | block.closes | block.crs | lf_carry_ | break_spill_) == 0) {
-      previous_tag_byte_ = ((block.p | block.b | block.r) >> 63) != 0;
-      run_carry_ = 0;
-      (inside_ ? tail_ : counted_) += static_cast<std::uint64_t>(Blocks::CountBits(valid));
-      return true;
-    }
-    std::uint64_t removed = 0;
-    if (remove_pairs_ && !FindPairs(block, next, offset, removed)) return false;
-
-    // Break tags: "<", p, ">" or "<", b, r, ">" at consecutive bits.
-    const std::uint64_t paragraphs =
-        block.opens & Down(block.p, next.p, 1) & Down(block.closes, next.closes, 2);
-    const std::uint64_t line_breaks = block.opens & Down(block.b, next.b, 1) &
-                                      Down(block.r, next.r, 2) & Down(block.closes, next.closes, 3);
-    const std::uint64_t breaks = paragraphs | line_breaks;
-    const std::uint64_t break_bytes =
-        break_spill_ | breaks | (breaks << 1) | (breaks << 2) | (line_breaks << 3);
-    break_spill_ = (breaks >> 63) | (breaks >> 62) | (line_breaks >> 61);
+    Breaks breaks;
+    if ((bytes.break_hints | break_spill_) != 0) breaks = FindBreaks(at, bytes.break_hints);
 
     // The inside bits, by the addition described above; its carry out is the state after.
-    const std::uint64_t starts = block.opens & ~breaks;
-    const std::uint64_t ends = block.closes & ~break_bytes;
-    const std::uint64_t propagate = ~ends;
-    const std::uint64_t partial = propagate + starts;
-    const std::uint64_t sum = partial + (inside_ ? 1 : 0);
-    const bool inside_at_end = partial < propagate || sum < partial;
-    const std::uint64_t inside_after = (propagate & ~sum) | starts;
-    const std::uint64_t in_span = (inside_after << 1) | (inside_ ? 1 : 0) | starts;
+    const Mask starts = bytes.opens & ~breaks.starts;
+    const Mask ends = bytes.closes & ~breaks.bytes;
+    const Mask propagate = ~ends;
+    Mask partial = 0;
+    Mask sum = 0;
+    const bool carry = __builtin_add_overflow(propagate, starts, &partial);
+    const bool carry_in = __builtin_add_overflow(partial, Mask{inside_}, &sum);
+    const Mask inside_after = (propagate & ~sum) | starts;
+    const Mask in_span = inside_after << 1 | Mask{inside_} | starts;
+    inside_ = carry || carry_in;
 
-    const Weights weights{valid & ~removed & ~break_bytes, breaks};
-    counted_ += weights.Of(~in_span);
-    // The open span, if any, begins at the first "<" behind the block's last ">".
-    if (ends != 0) {
-      const auto last_end = static_cast<std::size_t>(63 - std::countl_zero(ends));
-      const std::uint64_t later_starts = starts & ~LowBits(last_end + 1);
-      tail_ = later_starts == 0 ? 0 : weights.Of(~LowBits(FirstBit(later_starts)));
-    } else if (inside_) {
-      tail_ += weights.Of(~std::uint64_t{0});
-    } else if (starts != 0) {
-      tail_ = weights.Of(~LowBits(FirstBit(starts)));
+    // Where the bytes behind the last ">" begin is kept as the block and bits of that ">".
+    const bool has_ends = ends != 0;
+    last_ends_at_ = has_ends ? at : last_ends_at_;
+    last_ends_ = has_ends ? ends : last_ends_;
+
+    const Mask counts = kTail ? in_span : ~in_span;
+    counted_ += static_cast<std::size_t>(K::Count(counts & valid & ~removed & ~breaks.bytes));
+    if (breaks.starts != 0) {
+      counted_ += 2 * static_cast<std::size_t>(K::Count(counts & breaks.starts));
     }
-    inside_ = inside_at_end;
     return true;
   }
 
   std::string_view text_;
   bool remove_pairs_;
-  bool inside_ = false;             // inside a span after the blocks counted so far
-  std::uint64_t counted_ = 0;       // what the bytes outside spans count
-  std::uint64_t tail_ = 0;          // what the open span counts if it never closes
-  std::uint64_t break_spill_ = 0;   // bytes of a break tag that reach into the next block
-  std::uint64_t lf_carry_ = 0;      // the next block starts with the LF of a pair
-  std::uint64_t run_carry_ = 0;     // the block ended with the LF of a pair
-  bool previous_tag_byte_ = false;  // the block before ended with a break tag's first byte
+  bool inside_ = false;           // inside a span after the blocks counted so far
+  std::size_t counted_ = 0;       // what the counted bytes leave
+  std::size_t last_ends_at_ = 0;  // the last block with a ">" that ends a span
+  Mask last_ends_ = 0;            // those ">" bits
+  Mask break_spill_ = 0;          // bytes of a break tag that reach into the next block
+  Mask lf_carry_ = 0;             // the next block starts with the LF of a pair
 };
 
-template <typename Blocks>
-std::int32_t Measure(std::string_view document) {
-  SizeCounter<Blocks> in_place(document, true);
-  if (in_place.Run()) return static_cast<std::int32_t>(in_place.Size());
-  std::string copy(document);
-  ReplaceInPlace(copy, "\r\n", "", false);
-  SizeCounter<Blocks> on_copy(copy, false);
-  on_copy.Run();
-  return static_cast<std::int32_t>(on_copy.Size());
+// The size of `text`, or nullopt when a break tag forms across removed pairs.
+template <typename K>
+std::optional<std::size_t> CountSize(std::string_view text, bool remove_pairs) {
+  SizeCounter<K, false> outside(text, remove_pairs);
+  if (!outside.Run(0)) return std::nullopt;
+  if (!outside.inside()) return outside.counted();
+  // Behind the last ">" the state is plain: no span, pair or break tag reaches over it.
+  SizeCounter<K, true> open_span(text, remove_pairs);
+  open_span.Run(outside.after_last_end());
+  return outside.counted() + open_span.counted();
 }
 
-#if defined(PAGEFIELDS_HAS_AVX2_PATH)
-// Flattened, so that the whole count is compiled for these instructions.
-[[gnu::target("avx2,popcnt"), gnu::flatten]] std::int32_t MeasureWithAvx2(
-    std::string_view document) {
-  return Measure<Avx2Blocks>(document);
+template <typename K>
+std::int32_t MeasureWith(std::string_view document) {
+  std::optional<std::size_t> size = CountSize<K>(document, true);
+  if (!size) size = CountSize<K>(WithoutPairs<K>(document), false);
+  return static_cast<std::int32_t>(*size);
 }
-#endif
 
 }  // namespace
 
-std::int32_t MeasureTextSize(std::string_view document, BlockInstructions instructions) {
-#if defined(PAGEFIELDS_HAS_AVX2_PATH)
-  if (instructions == BlockInstructions::kWidest && HasAvx2AndPopcnt()) {
-    return MeasureWithAvx2(document);
-  }
-#endif
-  return Measure<PortableBlocks>(document);
+std::int32_t MeasureTextSize(std::string_view document) {
+  return simd::Dispatch([&](auto kernel) { return MeasureWith<decltype(kernel)>(document); });
 }
 
 }  // namespace pagefields

@@ -6,6 +6,9 @@
 // A selector is a callable `Mask(const char* at)` that loads the block at `at` with a kernel
 // and combines the kernel's masks, e.g. `K::AnyOf(K::Load(at), '\r', '<')`. One that also
 // reads bytes behind the block (a pair of bytes, "x>") names how many as kReadAhead.
+// Pass a function object (a struct with operator() or a lambda), not a function's name: a call
+// through a function pointer is not inlined into the kernel's run (see dispatch.h), and the
+// selector would then be compiled for the baseline and call every kernel operation.
 
 #include <algorithm>
 #include <cstddef>
@@ -16,15 +19,26 @@
 
 namespace pagefields::simd {
 
+// What the selector makes of the block at `at` of `text` (at < text.size()), read in place
+// where the text holds the block and the bytes read ahead, else from a zero-padded copy:
+// behind the text the selector sees NUL bytes. For selectors that give several masks at once
+// (a struct of them); the bits past the end are theirs to clear (LowBits(text.size() - at)).
+template <std::size_t kReadAhead = 0, typename Selector>
+auto SelectAt(std::string_view text, std::size_t at, const Selector& select) {
+  const std::size_t left = text.size() - at;
+  if (left >= kBlockSize + kReadAhead) return select(text.data() + at);
+  char padded[kBlockSize + kReadAhead] = {};
+  std::memcpy(padded, text.data() + at, std::min(left, sizeof padded));
+  return select(static_cast<const char*>(padded));
+}
+
 // The selector's mask of the block at `at` of `text` (at < text.size()), with the bits past
 // the end of the text clear. Behind the text the selector sees NUL bytes.
 template <std::size_t kReadAhead = 0, typename Selector>
 Mask MaskAt(std::string_view text, std::size_t at, const Selector& select) {
   const std::size_t left = text.size() - at;
   if (left >= kBlockSize + kReadAhead) return select(text.data() + at);
-  char padded[kBlockSize + kReadAhead] = {};
-  std::memcpy(padded, text.data() + at, std::min(left, sizeof padded));
-  return select(static_cast<const char*>(padded)) & LowBits(left);
+  return SelectAt<kReadAhead>(text, at, select) & LowBits(left);
 }
 
 // The first position in [from, to) whose bit the selector sets, or `to` when none does
@@ -40,12 +54,33 @@ std::size_t FindFirst(std::string_view text, std::size_t from, std::size_t to,
   return to;
 }
 
+// The last position in [from, to) whose bit the selector sets, or `to` when none does
+// (to <= text.size()). The blocks are read from `to` backwards.
+template <std::size_t kReadAhead = 0, typename Selector>
+std::size_t FindLast(std::string_view text, std::size_t from, std::size_t to,
+                     const Selector& select) {
+  for (std::size_t end = to; end > from;) {
+    const std::size_t at = end - std::min(end - from, kBlockSize);
+    const Mask found = MaskAt<kReadAhead>(text, at, select) & LowBits(end - at);
+    if (found != 0) return at + LastBit(found);
+    end = at;
+  }
+  return to;
+}
+
 // Calls visit(position) for every position in [from, to) whose bit the selector sets, in
 // rising order, until visit returns false. Returns false when it was stopped.
 template <std::size_t kReadAhead = 0, typename Selector, typename Visit>
 bool ForEachSelected(std::string_view text, std::size_t from, std::size_t to,
                      const Selector& select, Visit&& visit) {
-  for (std::size_t at = from; at < to; at += kBlockSize) {
+  std::size_t at = from;
+  // The blocks that lie in the range and in the text, the bytes read ahead included.
+  for (; at < to && to - at >= kBlockSize + kReadAhead; at += kBlockSize) {
+    for (Mask found = select(text.data() + at); found != 0; found &= found - 1) {
+      if (!visit(at + FirstBit(found))) return false;
+    }
+  }
+  for (; at < to; at += kBlockSize) {
     for (Mask found = MaskAt<kReadAhead>(text, at, select) & LowBits(to - at); found != 0;
          found &= found - 1) {
       if (!visit(at + FirstBit(found))) return false;

@@ -46,6 +46,11 @@ constexpr std::size_t FirstBit(Mask bits) {
   return static_cast<std::size_t>(std::countr_zero(bits));
 }
 
+// The highest set bit of a mask that has one.
+constexpr std::size_t LastBit(Mask bits) {
+  return kBlockSize - 1 - static_cast<std::size_t>(std::countl_zero(bits));
+}
+
 struct ScalarKernel {
   static constexpr Isa kIsa = Isa::kScalar;
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 #include <string>
 #include <string_view>
@@ -12,6 +13,9 @@
 #include <vector>
 
 #include "extract/noindex_markers.h"
+#include "simd/dispatch.h"
+#include "simd/isa.h"
+#include "tests/each_isa.h"
 #include "tests/model/plain_model.h"
 
 namespace pagefields {
@@ -48,7 +52,7 @@ TEST(ExtractNoindexText, CutIsThePrefixOfTheWholeText) {
   }
 }
 
-// Markers are sifted sixteen starts at a time; near misses and markers at every place
+// Markers are sifted 64 places at a time; near misses and markers at every place
 // relative to those chunks and to the end of the text agree with the plain model.
 TEST(ExtractNoindexText, MarkersAtEveryPlace) {
   const std::string bodies[] = {
@@ -75,14 +79,17 @@ TEST(ExtractNoindexText, MarkersAtEveryPlace) {
   }
 }
 
-// The marker walk on each instruction set this build has finds the markers that a byte-by-byte
-// search finds, wherever they stand relative to the 64-byte windows and to the range's ends.
-TEST(ForEachNoindexMarker, FindsEveryMarkerOnEachInstructionSet) {
+// The marker walk on every kernel finds the markers that a byte-by-byte search finds,
+// wherever they stand relative to the 64-byte blocks and to the range's ends.
+TEST(ForEachNoindexMarker, FindsEveryMarkerOnEveryKernel) {
   using Found = std::vector<std::pair<std::size_t, bool>>;
-  const auto walk = [](auto places, std::string_view text, std::size_t from, std::size_t to) {
+  const auto walk = [](std::string_view text, std::size_t from, std::size_t to) {
     Found found;
-    auto visit = [&found](std::size_t at, bool closing) { found.emplace_back(at, closing); };
-    ForEachNoindexMarkerBy<decltype(places)>(text, from, to, visit);
+    simd::Dispatch([&](auto kernel) {
+      ForEachNoindexMarkerWith<decltype(kernel)>(
+          text, from, to,
+          [&found](std::size_t at, bool closing) { found.emplace_back(at, closing); });
+    });
     return found;
   };
   const auto plain = [](std::string_view text, std::size_t from, std::size_t to) {
@@ -102,17 +109,62 @@ TEST(ForEachNoindexMarker, FindsEveryMarkerOnEachInstructionSet) {
                              std::string(pad % 70, '>') + "</noindeX><noindex>";
     for (const auto& [from, to] : {std::pair<std::size_t, std::size_t>{0, text.size()},
                                    {pad / 2, pad + 12},
-                                   {pad + 1, text.size() - 3}}) {
+                                   {pad + 1, text.size() - 3},
+                                   {pad + 10, pad + 10}}) {
       const Found expected = plain(text, from, to);
-      EXPECT_EQ(walk(NoPlaceBlocks{}, text, from, to), expected) << pad;
-#if defined(__SSE2__)
-      EXPECT_EQ(walk(PortablePlaces{}, text, from, to), expected) << pad;
-#endif
-#if defined(PAGEFIELDS_HAS_AVX2_PATH)
-      if (HasAvx2AndPopcnt()) {
-        EXPECT_EQ(walk(Avx2Places{}, text, from, to), expected) << pad;
+      for (const simd::Isa isa : RunnableIsas()) {
+        const simd::ScopedIsa held(isa);
+        EXPECT_EQ(walk(text, from, to), expected) << simd::IsaName(isa) << " pad " << pad;
       }
-#endif
+    }
+  }
+}
+
+// Small-alphabet documents rich in markers, blanks, NULs, CR LF pairs and tag bytes, of every
+// length up to a few blocks, on every kernel and at several cuts: the text agrees with the
+// plain model, and a cut is its start.
+TEST(ExtractNoindexText, AgreesWithThePlainModelOnEveryKernel) {
+  const std::string pieces[] = {"<noindex>", "</noindex>", "<NOINDEX>", "<", ">",   "\r", "\n",
+                                "\r\n",      " ",          "\t",        "a", "\0"s, "x>", "<b>"};
+  std::mt19937 random(29);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+  for (int round = 0; round < 1500; ++round) {
+    std::string document;
+    const std::size_t size = static_cast<std::size_t>(round) % 300;
+    while (document.size() < size) document += pieces[pick(random)];
+    const std::string whole = model::ModelNoindexText(document);
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      ASSERT_EQ(ExtractNoindexText(document), whole) << simd::IsaName(isa) << " " << document;
+      for (const std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{7}, whole.size()}) {
+        ASSERT_EQ(ExtractNoindexText(document, cut), whole.substr(0, std::min(cut, whole.size())))
+            << simd::IsaName(isa) << " cut " << cut << " " << document;
+      }
+    }
+  }
+}
+
+// Long blank runs, long runs without a ">" and contents that reach over many blocks: the
+// searches for the text's first byte, its last byte above 32 and its last ">" cross block
+// ends in both directions.
+TEST(ExtractNoindexText, LongRunsAcrossBlocks) {
+  std::vector<std::string> documents;
+  for (const std::size_t run : {std::size_t{1}, std::size_t{63}, std::size_t{64}, std::size_t{65},
+                                std::size_t{130}, std::size_t{200}}) {
+    const std::string blanks(run, ' ');
+    const std::string letters(run, 'w');
+    documents.push_back("<noindex>" + blanks + "a" + blanks + "</noindex>");
+    documents.push_back("<noindex>" + blanks + "<b>" + letters + "<" + letters + "</noindex>");
+    documents.push_back("<noindex>a>" + letters + "\r<noindex>\n" + blanks + "</noindex>");
+    documents.push_back("<noindex>" + letters + "<noindex>" + blanks + "</noindex>" + blanks);
+    documents.push_back("<noindex>" + blanks + "</noindex><noindex>\x01" + letters + ">" + blanks +
+                        "\x7F</noindex>");
+  }
+  for (const std::string& document : documents) {
+    const std::string whole = model::ModelNoindexText(document);
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      ASSERT_EQ(ExtractNoindexText(document), whole) << simd::IsaName(isa) << " " << document;
     }
   }
 }

@@ -2,11 +2,13 @@
 // reading, on small-alphabet texts at every alignment and across every block end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "simd/block_scan.h"
@@ -120,6 +122,26 @@ TEST(SimdBlockScan, WalksAgreeWithAByteByByteReadingOnEveryKernel) {
         return std::tuple{every_place, first_from, forward_from};
       });
       ASSERT_EQ(every, expected) << simd::IsaName(isa) << ", size " << size;
+      // Ranges that start and end anywhere, inside the text or at its end.
+      for (std::size_t from = 0; from <= size; from += 5) {
+        for (const std::size_t to : {from, std::min(size, from + 1), std::min(size, from + 64),
+                                     std::min(size, from + 66), std::min(size, from + 130), size}) {
+          std::vector<std::size_t> in_range;
+          for (const std::size_t at : expected) {
+            if (at >= from && at < to) in_range.push_back(at);
+          }
+          std::vector<std::size_t> visited;
+          simd::Dispatch([&](auto kernel) {
+            using K = decltype(kernel);
+            simd::ForEachSelected<1>(text, from, to, Places<K>, [&](std::size_t at) {
+              visited.push_back(at);
+              return true;
+            });
+          });
+          ASSERT_EQ(visited, in_range)
+              << simd::IsaName(isa) << ", size " << size << ", [" << from << ", " << to << ")";
+        }
+      }
       for (std::size_t from = 0; from <= size; ++from) {
         std::size_t first = size;
         for (const std::size_t at : expected) {
@@ -134,6 +156,59 @@ TEST(SimdBlockScan, WalksAgreeWithAByteByByteReadingOnEveryKernel) {
             << simd::IsaName(isa) << ", size " << size << ", from " << from;
       }
     }
+  }
+}
+
+// The last place in every range, searched backwards block by block, and the several masks a
+// selector gives at once, against the byte-by-byte reading.
+TEST(SimdBlockScan, FindLastAndSelectAtAgreeWithAByteByByteReadingOnEveryKernel) {
+  std::mt19937 random(13);
+  for (std::size_t size = 0; size <= 150; ++size) {
+    const std::string text = RandomText(random, size);
+    for (const Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      simd::Dispatch([&](auto kernel) {
+        using K = decltype(kernel);
+        for (std::size_t from = 0; from <= size; ++from) {
+          std::size_t last = size;
+          for (std::size_t to = from; to <= size; ++to) {
+            if (to > from && IsPlace(text, to - 1)) last = to - 1;
+            const std::size_t expected = last == size || last < from ? to : last;
+            ASSERT_EQ(simd::FindLast<1>(text, from, to, Places<K>), expected)
+                << simd::IsaName(isa) << ", size " << size << ", [" << from << ", " << to << ")";
+          }
+        }
+        const auto both = [](const char* at) {
+          const typename K::Block block = K::Load(at);
+          return std::pair{K::Equal(block, '<'), K::Equal(K::Load(at + 1), '>')};
+        };
+        for (std::size_t at = 0; at < size; ++at) {
+          const auto [lts, before_gts] = simd::SelectAt<1>(text, at, both);
+          for (std::size_t i = 0; i < simd::kBlockSize; ++i) {
+            // Behind the text the selector reads NUL bytes.
+            const char here = at + i < size ? text[at + i] : '\0';
+            const char next = at + i + 1 < size ? text[at + i + 1] : '\0';
+            ASSERT_EQ((lts >> i & 1) != 0, here == '<') << simd::IsaName(isa) << " " << at + i;
+            ASSERT_EQ((before_gts >> i & 1) != 0, next == '>')
+                << simd::IsaName(isa) << " " << at + i;
+          }
+        }
+      });
+    }
+  }
+}
+
+TEST(SimdKernels, FirstAndLastBit) {
+  const std::tuple<Mask, std::size_t, std::size_t> cases[] = {
+      {1, 0, 0},
+      {Mask{1} << 63, 63, 63},
+      {0x8000000000000001u, 0, 63},
+      {0x0000000000F00000u, 20, 23},
+      {~Mask{0}, 0, 63},
+  };
+  for (const auto& [mask, first, last] : cases) {
+    EXPECT_EQ(simd::FirstBit(mask), first) << mask;
+    EXPECT_EQ(simd::LastBit(mask), last) << mask;
   }
 }
 

@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
+#include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "extract/noindex.h"
 #include "extract/strip_tags.h"
+#include "simd/isa.h"
+#include "tests/each_isa.h"
 #include "tests/model/plain_model.h"
 
 namespace pagefields {
@@ -48,17 +55,22 @@ TEST(MeasureTextSize, CountsBytesOutsideTags) {
 }
 
 // The count runs over 64-byte blocks: every piece is put at every offset around a block end,
-// in a text of filler, so spans, break tags and CR LF pairs cross the boundary. Both the
-// widest instructions this processor has and the portable ones are checked.
+// in a text of filler, so spans, break tags and CR LF pairs cross the boundary, and the text
+// is also cut right behind the piece. Every kernel this processor runs is checked.
 TEST(MeasureTextSize, AgreesWithThePlainRulesAcrossBlockEnds) {
   const std::string pieces[] = {
-      "<p>", "<bR>", "<b\r\nr>", "<\r\n\r\np>", "\r\r\n\n", "<a>",    "<",   ">",
-      "\r",  "\n",   "<x<p>>",   "b\r\nr>",     "<\r\nb",   "p>\r\n", "<br", "<p"};
-  const std::string fillers[] = {"x", "<", ">", "\r\n", "a>b<", "<p>"};
-  const auto agrees = [](const std::string& text) {
+      "<p>", "<bR>", "<b\r\nr>", "<\r\n\r\np>", "\r\r\n\n", "<a>",         "<",
+      ">",   "\r",   "\n",       "<x<p>>",      "b\r\nr>",  "<\r\nb",      "p>\r\n",
+      "<br", "<p",   "<p\r\n>",  "<br\r\n>",    "<b<p>",    "\r\n<p>\r\n", "<\r\n"};
+  const std::string fillers[] = {"x", "<", ">", "\r\n", "a>b<", "<p>", "\r", "<b"};
+  const std::vector<simd::Isa> isas = RunnableIsas();
+  const auto agrees = [&](const std::string& text) {
     const std::int32_t expected = model::ModelTextSize(text);
-    return MeasureTextSize(text, BlockInstructions::kWidest) == expected &&
-           MeasureTextSize(text, BlockInstructions::kPortable) == expected;
+    for (const simd::Isa isa : isas) {
+      const simd::ScopedIsa held(isa);
+      if (MeasureTextSize(text) != expected) return false;
+    }
+    return true;
   };
   for (const std::string& filler : fillers) {
     for (const std::string& piece : pieces) {
@@ -71,6 +83,64 @@ TEST(MeasureTextSize, AgreesWithThePlainRulesAcrossBlockEnds) {
         text.resize(at + piece.size());
         ASSERT_TRUE(agrees(text)) << at << " " << text;
       }
+    }
+  }
+}
+
+// Random texts over the bytes the count reads, of every length up to a few blocks, on every
+// kernel: spans that open and close in any block, unclosed spans, break tags with and without
+// pairs inside them.
+TEST(MeasureTextSize, AgreesWithThePlainRulesOnMarkerRichTexts) {
+  const std::string pieces[] = {"<",  ">",    "p", "B",   "r",    "\r",
+                                "\n", "\r\n", "x", "<p>", "<Br>", "\0"};
+  std::mt19937 random(23);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+  for (int round = 0; round < 1500; ++round) {
+    std::string text;
+    const std::size_t size = static_cast<std::size_t>(round) % 260;
+    while (text.size() < size) text += pieces[pick(random)];
+    const std::int32_t expected = model::ModelTextSize(text);
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      ASSERT_EQ(MeasureTextSize(text), expected) << simd::IsaName(isa) << " " << text;
+    }
+  }
+}
+
+// A span that never closes keeps its bytes wherever it starts, however far its "<" lies
+// behind the last ">", and pairs and break tags in it count as they do outside.
+TEST(MeasureTextSize, UnclosedSpanKeepsItsBytes) {
+  const std::pair<std::string, int> cases[] = {
+      {"a>b<" + std::string(200, 'x'), 204},
+      {"<a>" + std::string(130, 'y') + "<" + std::string(70, '<'), 201},
+      {std::string(100, '<'), 100},
+      {"<x>" + std::string(90, 'z') + "<q\r\n<p>w<BR>", 90 + 2 + 2 + 1 + 2},
+  };
+  for (const simd::Isa isa : RunnableIsas()) {
+    const simd::ScopedIsa held(isa);
+    for (const auto& [text, expected] : cases) {
+      EXPECT_EQ(MeasureTextSize(text), expected) << simd::IsaName(isa) << " " << text;
+    }
+  }
+}
+
+// Blocks full of break tags, pairs and spans, where the last ">" that ends a span lies many
+// blocks before the end: every later ">" belongs to a break tag.
+TEST(MeasureTextSize, DenseBreakTagsAgreeWithThePlainRules) {
+  std::vector<std::string> texts;
+  for (const std::string unit : {"\r\n<p><BR>", "<p><br><P>x", "<b><br>", "<Br><bR>\r\n"}) {
+    for (const std::string end : {"", "<", "<B", "<p", "<br", "x>"}) {
+      std::string text = "<a>";
+      for (int i = 0; i < 40; ++i) text += unit;
+      texts.push_back(text + end);
+      texts.push_back(text.substr(1) + end);
+    }
+  }
+  for (const std::string& text : texts) {
+    const std::int32_t expected = model::ModelTextSize(text);
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      ASSERT_EQ(MeasureTextSize(text), expected) << simd::IsaName(isa) << " " << text;
     }
   }
 }
