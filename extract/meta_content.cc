@@ -37,22 +37,22 @@ static_assert([] {
 }());
 
 template <typename K>
-simd::Mask SpaceLikeBytes(const char* at) {
-  return K::AnyOf(K::Load(at), ' ', '\r', '\n');
-}
+struct SpaceLikeBytes {
+  simd::Mask operator()(const char* at) const { return K::AnyOf(K::Load(at), ' ', '\r', '\n'); }
+};
 
 template <typename K>
-simd::Mask OtherBytes(const char* at) {
-  return ~SpaceLikeBytes<K>(at);
-}
+struct OtherBytes {
+  simd::Mask operator()(const char* at) const { return ~SpaceLikeBytes<K>{}(at); }
+};
 
 // The first position from `at` whose byte is a blank, CR or LF (`space_like`) or is none of
 // them (!`space_like`); raw.size() when there is none.
 std::size_t FindSpaceLike(std::string_view raw, std::size_t at, bool space_like) {
   return simd::Dispatch([&](auto kernel) {
     using K = decltype(kernel);
-    return space_like ? simd::FindFirst(raw, at, raw.size(), SpaceLikeBytes<K>)
-                      : simd::FindFirst(raw, at, raw.size(), OtherBytes<K>);
+    return space_like ? simd::FindFirst(raw, at, raw.size(), SpaceLikeBytes<K>{})
+                      : simd::FindFirst(raw, at, raw.size(), OtherBytes<K>{});
   });
 }
 
@@ -62,7 +62,7 @@ std::size_t NormalisedLengthWith(std::string_view raw) {
   std::size_t dropped = 0;
   simd::Mask before = 0;  // the last byte of the block before, as bit 0
   for (std::size_t at = 0; at < raw.size(); at += simd::kBlockSize) {
-    const simd::Mask space_like = simd::MaskAt(raw, at, SpaceLikeBytes<K>);
+    const simd::Mask space_like = simd::MaskAt(raw, at, SpaceLikeBytes<K>{});
     dropped += static_cast<std::size_t>(K::Count(space_like & (space_like << 1 | before)));
     before = space_like >> 63;
   }
