@@ -77,7 +77,13 @@ namespace {
 
 constexpr int kMaxLen = 1024;
 constexpr int kModelCapSeconds = 2;
-constexpr int kModelFields[] = {0, 3, 6, 9, 11, 15, 16, 17};
+// The fields the plain model is timed on, by the index a host asks with.
+constexpr int kModelFields[] = {
+    static_cast<int>(Field::kTitle),    static_cast<int>(Field::kDescription),
+    static_cast<int>(Field::kKeywords), static_cast<int>(Field::kH1),
+    static_cast<int>(Field::kLinks),    static_cast<int>(Field::kBrokenLink),
+    static_cast<int>(Field::kTextSize), static_cast<int>(Field::kNoindex),
+};
 
 struct File {
   Input input;

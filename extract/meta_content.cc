@@ -182,10 +182,4 @@ std::size_t NormalisedLength(std::string_view raw) {
   return raw.size() - dropped;
 }
 
-std::string ExtractMetaContent(std::string_view document, std::string_view meta_name) try {
-  return NormaliseBlanks(MetaContentView(document, meta_name));
-} catch (...) {
-  return {};
-}
-
 }  // namespace pagefields

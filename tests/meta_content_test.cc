@@ -12,6 +12,11 @@
 namespace pagefields {
 namespace {
 
+// The meta tag's value: its raw bytes with their blanks normalised.
+std::string MetaContent(std::string_view document, std::string_view meta_name) {
+  return NormaliseBlanks(MetaContentView(document, meta_name));
+}
+
 struct MetaCase {
   std::string name;
   std::string document;
@@ -48,7 +53,7 @@ TEST(ExtractMetaContent, SingleTags) {
       {"Description", "<meta name=description content=\">", ""},  // one quote is a pair
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ExtractMetaContent(c.document, c.name), c.expected) << c.document;
+    EXPECT_EQ(MetaContent(c.document, c.name), c.expected) << c.document;
   }
 }
 
@@ -61,24 +66,22 @@ TEST(ExtractMetaContent, QuotedNamesMatch) {
       {"Description", "<meta name=\"author\" content=\"description\">", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ExtractMetaContent(c.document, c.name), c.expected) << c.document;
+    EXPECT_EQ(MetaContent(c.document, c.name), c.expected) << c.document;
   }
 }
 
 TEST(ExtractMetaContent, WholeDocuments) {
-  EXPECT_EQ(ExtractMetaContent("<meta name=author content=y><meta name=description content=\"D\">",
-                               "Description"),
+  EXPECT_EQ(MetaContent("<meta name=author content=y><meta name=description content=\"D\">",
+                        "Description"),
             "D");
-  EXPECT_EQ(ExtractMetaContent("<html><p>no tags</p>", "Description"), "");
+  EXPECT_EQ(MetaContent("<html><p>no tags</p>", "Description"), "");
   // The first matching tag ends the scan, even with an empty value.
-  EXPECT_EQ(
-      ExtractMetaContent("<meta name=description><meta name=description content=x>", "Description"),
-      "");
+  EXPECT_EQ(MetaContent("<meta name=description><meta name=description content=x>", "Description"),
+            "");
   // "<meta" occurrences sharing one ">" are all skipped when the first does not match.
-  EXPECT_EQ(
-      ExtractMetaContent("<meta <meta <meta name=x> <meta name=keywords content=k>", "Keywords"),
-      "k");
-  EXPECT_EQ(ExtractMetaContent("<meta name=keywords content=\"\xC0\xE1\xE2\">", "Keywords"),
+  EXPECT_EQ(MetaContent("<meta <meta <meta name=x> <meta name=keywords content=k>", "Keywords"),
+            "k");
+  EXPECT_EQ(MetaContent("<meta name=keywords content=\"\xC0\xE1\xE2\">", "Keywords"),
             "\xC0\xE1\xE2");
 }
 
@@ -100,13 +103,13 @@ TEST(ExtractMetaContent, BlankRunsAroundTheNameAndTheCut) {
       {"Description", "<meta name=\"description\"   content=\"  a  \">", " a "},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ExtractMetaContent(c.document, c.name), c.expected) << c.document;
+    EXPECT_EQ(MetaContent(c.document, c.name), c.expected) << c.document;
   }
 }
 
 TEST(ExtractMetaContent, NamesWithBlanksAreMatchedOnTheNormalisedTag) {
-  EXPECT_EQ(ExtractMetaContent("<meta name=a \r\n b content=x>", "a b"), "x");
-  EXPECT_EQ(ExtractMetaContent("<meta name=a  b content=x>", "a  b"), "");
+  EXPECT_EQ(MetaContent("<meta name=a \r\n b content=x>", "a b"), "x");
+  EXPECT_EQ(MetaContent("<meta name=a  b content=x>", "a  b"), "");
 }
 
 // The value from the raw tag bytes, its length and its word count agree with the plain

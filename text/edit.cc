@@ -36,14 +36,6 @@ std::string ReplaceAll(std::string_view source, std::string_view find, std::stri
 
 }  // namespace
 
-std::string ReplaceStr(std::string_view source, std::string_view find, std::string_view replace) {
-  return ReplaceAll(source, find, replace, PosStr);
-}
-
-std::string ReplaceText(std::string_view source, std::string_view find, std::string_view replace) {
-  return ReplaceAll(source, find, replace, PosText);
-}
-
 void ReplaceInPlace(std::string& text, std::string_view find, std::string_view replace,
                     bool ignore_case) {
   if (replace.size() > find.size()) {
@@ -67,35 +59,6 @@ void ReplaceInPlace(std::string& text, std::string_view find, std::string_view r
   if (write == read) return;  // nothing shrank: the rest already stands where it belongs
   std::memmove(data + write, data + read, text.size() - read);
   text.resize(write + text.size() - read);
-}
-
-void DeleteChars(std::string& text, int index, int count) {
-  const auto length = static_cast<long long>(text.size());
-  if (count <= 0 || text.empty() || index < 1 || index > length) return;
-  if (count >= length - index + 1) {
-    text.resize(static_cast<std::size_t>(index) - 1);
-    return;
-  }
-  text.erase(static_cast<std::size_t>(index) - 1, static_cast<std::size_t>(count));
-}
-
-void TrimInPlace(std::string& text) {
-  std::size_t end = text.size();
-  while (end > 0 && IsBlank(text[end - 1])) --end;
-  std::size_t begin = 0;
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  text.resize(end);
-  text.erase(0, begin);
-}
-
-std::string TrimCopy(std::string_view text) {
-  std::size_t end = text.size();
-  while (end > 0 && IsBlank(text[end - 1])) --end;
-  std::size_t begin = 0;
-  while (begin < end && text[begin] != '\0' && IsBlank(text[begin])) ++begin;
-  std::size_t stop = begin;
-  while (stop < end && text[stop] != '\0') ++stop;
-  return std::string(text.substr(begin, stop - begin));
 }
 
 }  // namespace pagefields
