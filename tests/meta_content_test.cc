@@ -23,7 +23,7 @@ struct MetaCase {
   std::string expected;
 };
 
-TEST(ExtractMetaContent, SingleTags) {
+TEST(MetaContentView, SingleTags) {
   const MetaCase cases[] = {
       {"Description", "<meta name=description content=\"Fast cars\">", "Fast cars"},
       {"Description", "<META NAME=DESCRIPTION CONTENT=\"Fast cars\">", "Fast cars"},
@@ -57,7 +57,7 @@ TEST(ExtractMetaContent, SingleTags) {
   }
 }
 
-TEST(ExtractMetaContent, QuotedNamesMatch) {
+TEST(MetaContentView, QuotedNamesMatch) {
   const MetaCase cases[] = {
       {"Description", "<meta name=\"description\" content=\"Fast cars\">", "Fast cars"},
       {"Keywords", "<meta name='keywords' content='a, b'>", "a, b"},
@@ -70,7 +70,7 @@ TEST(ExtractMetaContent, QuotedNamesMatch) {
   }
 }
 
-TEST(ExtractMetaContent, WholeDocuments) {
+TEST(MetaContentView, WholeDocuments) {
   EXPECT_EQ(MetaContent("<meta name=author content=y><meta name=description content=\"D\">",
                         "Description"),
             "D");
@@ -85,7 +85,7 @@ TEST(ExtractMetaContent, WholeDocuments) {
             "\xC0\xE1\xE2");
 }
 
-TEST(ExtractMetaContent, BlankRunsAroundTheNameAndTheCut) {
+TEST(MetaContentView, BlankRunsAroundTheNameAndTheCut) {
   const MetaCase cases[] = {
       {"Keywords", "<meta \r\n \n\r name=keywords content=k>", "k"},
       {"Keywords", "<meta\r\nname='Keywords'\ncontent='k'>", "k"},
@@ -107,14 +107,14 @@ TEST(ExtractMetaContent, BlankRunsAroundTheNameAndTheCut) {
   }
 }
 
-TEST(ExtractMetaContent, NamesWithBlanksAreMatchedOnTheNormalisedTag) {
+TEST(MetaContentView, NamesWithBlanksAreMatchedOnTheNormalisedTag) {
   EXPECT_EQ(MetaContent("<meta name=a \r\n b content=x>", "a b"), "x");
   EXPECT_EQ(MetaContent("<meta name=a  b content=x>", "a  b"), "");
 }
 
 // The value from the raw tag bytes, its length and its word count agree with the plain
 // rules on documents of near-miss tags built from a small alphabet of the markers.
-TEST(ExtractMetaContent, AgreesWithThePlainRules) {
+TEST(MetaContentView, AgreesWithThePlainRules) {
   const std::vector<std::string> blanks = {"", " ", "  ", "\r\n", "\n \r", "\t", " \0"};
   const std::vector<std::string> quotes = {"", "\"", "'"};
   const std::vector<std::string> names = {"description", "KEYWORDS", "keywordsX", "x", "="};
