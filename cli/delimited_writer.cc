@@ -10,16 +10,16 @@ namespace {
 
 class DelimitedWriter : public ColumnWriter {
  public:
-  DelimitedWriter(char separator, bool csv, std::vector<int> columns, const TextForm& form,
+  DelimitedWriter(char separator, bool csv, std::vector<Field> columns, const TextForm& form,
                   std::FILE* out)
       : ColumnWriter(std::move(columns), form, out),
         separator_(separator),
         csv_(csv),
         line_text_() {
     AppendField(kFileColumn);
-    for (const int row : columns_) {
+    for (const Field row : columns_) {
       line_ += separator_;
-      AppendField(FieldTable[row].name);
+      AppendField(RowOf(row).name);
     }
     WriteLine(line_);
   }
@@ -27,9 +27,9 @@ class DelimitedWriter : public ColumnWriter {
   void Page(const std::string& path, const FieldValues& values) override {
     line_.clear();
     AppendField(form_.PathText(path));
-    for (const int row : columns_) {
+    for (const Field row : columns_) {
       line_ += separator_;
-      if (FieldTable[row].type == FieldTypeNumeric32) {
+      if (RowOf(row).type == FieldTypeNumeric32) {
         AppendNumber(line_, values[row].number);
       } else {
         AppendField(values[row].text);
@@ -60,12 +60,12 @@ class DelimitedWriter : public ColumnWriter {
 
 }  // namespace
 
-std::unique_ptr<PageWriter> MakeTsvWriter(std::vector<int> columns, const TextForm& form,
+std::unique_ptr<PageWriter> MakeTsvWriter(std::vector<Field> columns, const TextForm& form,
                                           std::FILE* out) {
   return std::make_unique<DelimitedWriter>('\t', false, std::move(columns), form, out);
 }
 
-std::unique_ptr<PageWriter> MakeCsvWriter(std::vector<int> columns, const TextForm& form,
+std::unique_ptr<PageWriter> MakeCsvWriter(std::vector<Field> columns, const TextForm& form,
                                           std::FILE* out) {
   return std::make_unique<DelimitedWriter>(',', true, std::move(columns), form, out);
 }

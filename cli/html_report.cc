@@ -18,11 +18,6 @@
 namespace pagefields::cli {
 namespace {
 
-constexpr int kTitleRow = 0;
-constexpr int kBrokenLinkRow = 15;
-static_assert(FieldTable[kTitleRow].name == "Title" &&
-              FieldTable[kBrokenLinkRow].name == "Brocken_A");
-
 constexpr const char* kStyle = R"css(
 body { font: 14px/1.4 system-ui, sans-serif; margin: 1em 2em; color: #222; }
 pre.summary { background: #f6f6f6; padding: 0.8em; overflow: auto; max-height: 40vh; }
@@ -167,7 +162,7 @@ std::string ForScriptBlock(const nlohmann::ordered_json& value) {
 
 class HtmlWriter : public ColumnWriter {
  public:
-  HtmlWriter(std::vector<int> columns, const TextForm& form, std::FILE* out,
+  HtmlWriter(std::vector<Field> columns, const TextForm& form, std::FILE* out,
              const SiteSummary* summary)
       : ColumnWriter(std::move(columns), form, out), summary_(summary) {}
 
@@ -175,15 +170,15 @@ class HtmlWriter : public ColumnWriter {
     nlohmann::ordered_json page;
     nlohmann::ordered_json cells = nlohmann::ordered_json::array();
     cells.push_back(EscapeForLine(form_.PathText(path)));
-    for (const int column : columns_) {
-      if (FieldTable[column].type == FieldTypeNumeric32) {
+    for (const Field column : columns_) {
+      if (RowOf(column).type == FieldTypeNumeric32) {
         cells.push_back(values[column].number);
       } else {
         cells.push_back(EscapeForLine(ValueText(column, values[column])));
       }
     }
     page["cells"] = std::move(cells);
-    page["broken"] = !values[kBrokenLinkRow].text.empty();
+    page["broken"] = !values[Field::kBrokenLink].text.empty();
     pages_.push_back(ForScriptBlock(page));
   }
 
@@ -210,14 +205,14 @@ class HtmlWriter : public ColumnWriter {
     head["title"] = -1;
     head["link"] = -1;
     for (std::size_t i = 0; i < columns_.size(); ++i) {
-      const int column = columns_[i];
-      const bool numeric = FieldTable[column].type == FieldTypeNumeric32;
-      const std::string name = EscapeForHtml(FieldTable[column].name);
+      const Field column = columns_[i];
+      const bool numeric = RowOf(column).type == FieldTypeNumeric32;
+      const std::string name = EscapeForHtml(RowOf(column).name);
       Write(out_, std::string("<th") + (numeric ? " class=\"num\"" : "") + " data-name=\"" + name +
                       "\">" + name + "</th>");
       head["columns"].push_back({{"numeric", numeric}});
-      if (column == kTitleRow) head["title"] = i + 1;
-      if (column == kBrokenLinkRow) head["link"] = i + 1;
+      if (column == Field::kTitle) head["title"] = i + 1;
+      if (column == Field::kBrokenLink) head["link"] = i + 1;
     }
     std::string data = ForScriptBlock(head);
     data.pop_back();  // the closing brace: the pages follow
@@ -268,7 +263,7 @@ std::string EscapeForHtml(std::string_view text) {
   return escaped;
 }
 
-std::unique_ptr<PageWriter> MakeHtmlWriter(std::vector<int> columns, const TextForm& form,
+std::unique_ptr<PageWriter> MakeHtmlWriter(std::vector<Field> columns, const TextForm& form,
                                            std::FILE* out, const SiteSummary* summary) {
   return std::make_unique<HtmlWriter>(std::move(columns), form, out, summary);
 }

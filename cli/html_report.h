@@ -21,7 +21,7 @@ std::string EscapeForHtml(std::string_view text);
 // sorts by any column and filters by text. Rows of pages with a missing link and empty titles
 // are marked. Every text from a page is escaped; the report's Content-Security-Policy lets
 // only its own style and script run.
-std::unique_ptr<PageWriter> MakeHtmlWriter(std::vector<int> columns, const TextForm& form,
+std::unique_ptr<PageWriter> MakeHtmlWriter(std::vector<Field> columns, const TextForm& form,
                                            std::FILE* out, const SiteSummary* summary);
 
 }  // namespace pagefields::cli

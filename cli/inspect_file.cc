@@ -1,7 +1,5 @@
 #include "cli/inspect_file.h"
 
-#include <cerrno>
-#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -13,10 +11,6 @@
 
 namespace pagefields::cli {
 namespace {
-
-// "Brocken_A" is row 15: the first internal link whose target file is missing.
-constexpr int kBrokenLinkRow = 15;
-static_assert(FieldTable[kBrokenLinkRow].name == "Brocken_A");
 
 // Why `path` cannot be read, or empty when it is a file that may be opened. Anything but a
 // regular file is refused before the open: a pipe or a device would block it or never end.
@@ -36,43 +30,23 @@ FileReport Unreadable(std::string reason) {
   return report;
 }
 
-FileReport UnreadableFor(int code) {
-  return Unreadable(code != 0 ? std::generic_category().message(code) : "read failed");
+// The platform's reason, or `otherwise` when it gave none.
+std::string ReasonOr(std::string reason, const char* otherwise) {
+  return reason.empty() ? otherwise : reason;
 }
 
-// Closes the file on every way out. The platform layer's open refuses anything but a
-// regular file without waiting: what was a regular file in the walk may now be a pipe.
-class OpenFile {
- public:
-  explicit OpenFile(const std::string& path)
-      : file_(platform::OpenForReading(path.c_str(), size_)), error_(errno) {}
-  ~OpenFile() {
-    if (file_ != platform::kNoFile) platform::CloseFile(file_);
-  }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-
-  platform::FileHandle handle() const { return file_; }
-  std::int64_t size() const { return size_; }
-  int error() const { return error_; }  // errno after a failed open
-
- private:
-  std::int64_t size_ = -1;  // declared first: the open in file_'s initializer sets it
-  platform::FileHandle file_;
-  int error_;
-};
-
 // Why a page could not be loaded whole, after LoadOpenDocument failed with `failure`.
-std::string LoadFailureReason(LoadFailure failure, int code) {
+std::string LoadFailureReason(LoadFailure failure, const platform::ReadOnlyFile& file) {
   switch (failure) {
     case LoadFailure::kReadFailed:
-      return "read failed: " + std::generic_category().message(code);
+      if (std::string why = file.ErrorText(); !why.empty()) return "read failed: " + why;
+      return "read failed";
     case LoadFailure::kTooLarge:
       return "2 GiB or more";
     case LoadFailure::kOutOfMemory:
       return "out of memory";
     default:
-      return code != 0 ? std::generic_category().message(code) : "read failed";
+      return ReasonOr(file.ErrorText(), "read failed");
   }
 }
 
@@ -138,27 +112,28 @@ FileReport InspectLoaded(const WalkedFile& file, const InspectRequest& request,
       return Unreadable(std::move(refusal));
     }
   }
-  const OpenFile opened(path);
-  if (opened.handle() == platform::kNoFile) {
+  // The platform layer's open refuses anything but a regular file without waiting: what was
+  // a regular file in the walk may now be a pipe.
+  platform::ReadOnlyFile opened(path.c_str());
+  if (!opened.is_open()) {
     // The open refuses folders, pipes and devices alike; the status tells which.
     if (std::string refusal = RefusalReason(path); !refusal.empty()) {
       return Unreadable(std::move(refusal));
     }
-    return UnreadableFor(opened.error());
+    return Unreadable(ReasonOr(opened.ErrorText(), "read failed"));
   }
 
   LoadFailure failure = LoadFailure::kUnreadable;
-  errno = 0;
-  const auto document = LoadOpenDocument(opened.handle(), opened.size(), failure, request.sniff);
+  const auto document = LoadOpenDocument(opened, failure, request.sniff);
   if (!document) {
-    if (failure != LoadFailure::kNotHtml) return Unreadable(LoadFailureReason(failure, errno));
+    if (failure != LoadFailure::kNotHtml) return Unreadable(LoadFailureReason(failure, opened));
     FileReport report;
     report.outcome = FileOutcome::kNotHtml;
     report.reason = NotPageReason(request.sniff);
     return report;
   }
 
-  wanted.set(kBrokenLinkRow);
+  wanted.Add(Field::kBrokenLink);
   FileReport report;
   report.outcome = FileOutcome::kPage;
   const TargetCheck exists = [&targets](const std::string& target) {
@@ -179,14 +154,14 @@ FileReport InspectLoaded(const WalkedFile& file, const InspectRequest& request,
   if (missing.too_long()) {
     return Unreadable("its missing links take more than 16 MiB (--max-len cuts them)");
   }
-  report.has_broken_link = !report.values[kBrokenLinkRow].text.empty();
+  report.has_broken_link = !report.values[Field::kBrokenLink].text.empty();
   report.missing_count = missing.count();
   report.missing_links = missing.Take();
-  for (int row = 0; row < kFieldCount; ++row) {
-    if (FieldTable[row].type != FieldTypeString) continue;
-    report.values[row].text = DeliveredText(report.values[row], cut, delivery);
-    if (report.values[row].text.size() > kLongestUncutValue) {
-      return Unreadable(std::string(FieldTable[row].name) +
+  for (const Field field : kAllFields) {
+    if (RowOf(field).type != FieldTypeString) continue;
+    report.values[field].text = DeliveredText(report.values[field], cut, delivery);
+    if (report.values[field].text.size() > kLongestUncutValue) {
+      return Unreadable(std::string(RowOf(field).name) +
                         " is longer than 16 MiB (--max-len cuts strings)");
     }
   }

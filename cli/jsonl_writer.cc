@@ -11,7 +11,7 @@ constexpr const char* kFileBytesKey = "File_bytes";
 
 class JsonlWriter : public ColumnWriter {
  public:
-  JsonlWriter(std::vector<int> columns, const TextForm& form, std::FILE* out)
+  JsonlWriter(std::vector<Field> columns, const TextForm& form, std::FILE* out)
       : ColumnWriter(std::move(columns), form, out) {}
 
   void Page(const std::string& path, const FieldValues& values) override {
@@ -20,9 +20,9 @@ class JsonlWriter : public ColumnWriter {
     // programs by its exact bytes in hexadecimal.
     page[kFileColumn] = form_.PathText(path);
     if (!IsUtf8(path)) page[kFileBytesKey] = HexBytes(path);
-    for (const int row : columns_) {
-      const std::string name(FieldTable[row].name);
-      if (FieldTable[row].type == FieldTypeNumeric32) {
+    for (const Field row : columns_) {
+      const std::string name(RowOf(row).name);
+      if (RowOf(row).type == FieldTypeNumeric32) {
         page[name] = values[row].number;
       } else {
         page[name] = ValueText(row, values[row]);
@@ -35,7 +35,7 @@ class JsonlWriter : public ColumnWriter {
 
 }  // namespace
 
-std::unique_ptr<PageWriter> MakeJsonlWriter(std::vector<int> columns, const TextForm& form,
+std::unique_ptr<PageWriter> MakeJsonlWriter(std::vector<Field> columns, const TextForm& form,
                                             std::FILE* out) {
   return std::make_unique<JsonlWriter>(std::move(columns), form, out);
 }

@@ -40,8 +40,8 @@ constexpr int kExitSignalBase = 128;  // + the signal that stopped the run: 130,
 
 constexpr std::size_t kOutputBuffer = 1 << 16;
 
-// The rows a site summary reads: Title, Description, H1 and Noindex.
-constexpr int kSummaryRows[] = {0, 3, 9, 17};
+// The rows a site summary reads.
+constexpr FieldSet kSummaryRows{Field::kTitle, Field::kDescription, Field::kH1, Field::kNoindex};
 
 // Whether `path` ends in .htm or .html, in any letter case: a name that says it is a page.
 bool IsHtmName(std::string_view path) {
@@ -97,7 +97,7 @@ int Run(const Options& options) {
   if (::isatty(STDOUT_FILENO) == 0) std::setvbuf(stdout, nullptr, _IOFBF, kOutputBuffer);
 
   InspectRequest request;
-  for (const int row : options.columns) request.wanted.set(static_cast<std::size_t>(row));
+  for (const Field row : options.columns) request.wanted.Add(row);
   request.max_len = options.max_len;
   request.sniff = options.sniff;
   request.count_missing = options.summary;
@@ -105,7 +105,7 @@ int Run(const Options& options) {
   std::optional<SiteSummary> summary;
   if (options.summary) {
     summary.emplace(options.title_max, options.description_max);
-    for (const int row : kSummaryRows) request.wanted.set(row);
+    request.wanted.AddAll(kSummaryRows);
   }
   // One line per page, or with --broken-links one per missing link.
   std::unique_ptr<PageWriter> page_writer;

@@ -29,8 +29,8 @@ std::string FieldNameList() {
 
 // The FieldTable rows named in the comma-separated `names`, in their order, each once.
 // Throws CLI::ValidationError for a name that is not a field's exact name.
-std::vector<int> ColumnsNamed(std::string_view names) {
-  std::vector<int> columns;
+std::vector<Field> ColumnsNamed(std::string_view names) {
+  std::vector<Field> columns;
   for (std::size_t start = 0; start <= names.size();) {
     std::size_t comma = names.find(',', start);
     if (comma == std::string_view::npos) comma = names.size();
@@ -42,9 +42,8 @@ std::vector<int> ColumnsNamed(std::string_view names) {
       throw CLI::ValidationError("--fields", "no field named '" + std::string(name) +
                                                  "'; the fields are: " + FieldNameList());
     }
-    const int index = static_cast<int>(row - FieldTable.begin());
-    if (std::find(columns.begin(), columns.end(), index) == columns.end()) {
-      columns.push_back(index);
+    if (std::find(columns.begin(), columns.end(), row->field) == columns.end()) {
+      columns.push_back(row->field);
     }
   }
   return columns;
@@ -207,7 +206,7 @@ std::variant<Options, int> ParseArguments(int argc, char** argv, const Environme
       options.code_page = OpenCodePage(code_page, error);
     }
     if (fields->count() == 0) {
-      for (int index = 0; index < kFieldCount; ++index) options.columns.push_back(index);
+      options.columns.assign(kAllFields.begin(), kAllFields.end());
     } else {
       options.columns = ColumnsNamed(field_names);
     }

@@ -26,8 +26,8 @@ inline constexpr int kDefaultDescriptionMax = 160;
 struct Options {
   std::vector<std::string> paths;
   OutputFormat format = OutputFormat::kTsv;
-  bool raw = false;          // tsv only: text bytes as they are, no conversion to UTF-8
-  std::vector<int> columns;  // FieldTable rows to show, in the order given
+  bool raw = false;            // tsv only: text bytes as they are, no conversion to UTF-8
+  std::vector<Field> columns;  // FieldTable rows to show, in the order given
   // The code page --codepage forces on every value; none for auto: UTF-8 is kept and
   // other text decoded from Windows-1251.
   std::optional<CodePageTable> code_page;

@@ -6,8 +6,8 @@
 
 namespace pagefields::cli {
 
-std::string ColumnWriter::ValueText(int row, const RawFieldValue& value) {
-  if (FieldTable[row].type != FieldTypeNumeric32) return value.text;
+std::string ColumnWriter::ValueText(Field row, const RawFieldValue& value) {
+  if (RowOf(row).type != FieldTypeNumeric32) return value.text;
   std::string text;
   AppendNumber(text, value.number);
   return text;
@@ -24,7 +24,7 @@ void ColumnWriter::WriteLine(std::string_view line) const {
   std::fputc('\n', out_);
 }
 
-std::unique_ptr<PageWriter> MakePageWriter(OutputFormat format, std::vector<int> columns,
+std::unique_ptr<PageWriter> MakePageWriter(OutputFormat format, std::vector<Field> columns,
                                            const TextForm& form, std::FILE* out) {
   switch (format) {
     case OutputFormat::kTable:

@@ -28,7 +28,7 @@ class PageWriter {
 // A writer of `format` showing the FieldTable rows `columns` on `out`. The values' text is
 // written as it was delivered, the paths in the form `form` gives them. jsonl always shows
 // paths in UTF-8 and keeps the bytes of one that is not UTF-8 under "File_bytes".
-std::unique_ptr<PageWriter> MakePageWriter(OutputFormat format, std::vector<int> columns,
+std::unique_ptr<PageWriter> MakePageWriter(OutputFormat format, std::vector<Field> columns,
                                            const TextForm& form, std::FILE* out);
 
 }  // namespace pagefields::cli

@@ -13,14 +13,6 @@
 namespace pagefields::cli {
 namespace {
 
-constexpr int kTitleRow = 0;
-constexpr int kDescriptionRow = 3;
-constexpr int kH1Row = 9;
-constexpr int kNoindexRow = 17;
-static_assert(FieldTable[kTitleRow].name == "Title" &&
-              FieldTable[kDescriptionRow].name == "Description" &&
-              FieldTable[kH1Row].name == "H1" && FieldTable[kNoindexRow].name == "Noindex");
-
 // Empty, or only blank bytes (32 and below): nothing a reader would see.
 bool IsBlank(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
@@ -80,10 +72,10 @@ std::size_t CharacterCount(std::string_view text) {
 void SiteSummary::AddPage(const std::string& path, const FieldValues& values, int missing_links) {
   Page page;
   page.path = path;
-  page.title = KeepText(values[kTitleRow].text);
-  page.description = KeepText(values[kDescriptionRow].text);
-  page.empty_h1 = IsBlank(values[kH1Row].text);
-  page.noindex = !IsBlank(values[kNoindexRow].text);
+  page.title = KeepText(values[Field::kTitle].text);
+  page.description = KeepText(values[Field::kDescription].text);
+  page.empty_h1 = IsBlank(values[Field::kH1].text);
+  page.noindex = !IsBlank(values[Field::kNoindex].text);
   page.missing_links = missing_links;
   pages_.push_back(std::move(page));
 }

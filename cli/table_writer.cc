@@ -9,16 +9,16 @@ namespace {
 
 class TableWriter : public ColumnWriter {
  public:
-  TableWriter(std::vector<int> columns, const TextForm& form, std::FILE* out)
+  TableWriter(std::vector<Field> columns, const TextForm& form, std::FILE* out)
       : ColumnWriter(std::move(columns), form, out) {
     std::vector<std::string> header{kFileColumn};
-    for (const int row : columns_) header.emplace_back(FieldTable[row].name);
+    for (const Field row : columns_) header.emplace_back(RowOf(row).name);
     lines_.push_back(std::move(header));
   }
 
   void Page(const std::string& path, const FieldValues& values) override {
     std::vector<std::string> cells{EscapeForLine(form_.PathText(path))};
-    for (const int row : columns_) {
+    for (const Field row : columns_) {
       cells.push_back(EscapeForLine(ValueText(row, values[row])));
     }
     lines_.push_back(std::move(cells));
@@ -42,7 +42,7 @@ class TableWriter : public ColumnWriter {
     for (std::size_t i = 0; i < cells.size(); ++i) {
       const std::string padding(widths[i] - DisplayWidth(cells[i]), ' ');
       if (i > 0) line += "  ";
-      if (i > 0 && FieldTable[columns_[i - 1]].type == FieldTypeNumeric32) {
+      if (i > 0 && RowOf(columns_[i - 1]).type == FieldTypeNumeric32) {
         line += padding + cells[i];
       } else {
         line += cells[i] + padding;
@@ -57,7 +57,7 @@ class TableWriter : public ColumnWriter {
 
 }  // namespace
 
-std::unique_ptr<PageWriter> MakeTableWriter(std::vector<int> columns, const TextForm& form,
+std::unique_ptr<PageWriter> MakeTableWriter(std::vector<Field> columns, const TextForm& form,
                                             std::FILE* out) {
   return std::make_unique<TableWriter>(std::move(columns), form, out);
 }

@@ -20,10 +20,4 @@ std::string_view ElementTextView(std::string_view document, std::string_view tag
   return {};
 }
 
-std::string ExtractElementText(std::string_view document, std::string_view tag_name) try {
-  return std::string(ElementTextView(document, tag_name));
-} catch (...) {
-  return {};
-}
-
 }  // namespace pagefields

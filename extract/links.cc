@@ -312,7 +312,7 @@ void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& c
                std::string& broken_link, const ProbeOptions& options) {
   broken_link.clear();
   counts.WebCount = 0;
-  bool probing = counts.InternalCount == kProbeBrokenLinks;
+  const bool probing = options.probe;
   counts.InternalCount = 0;
   counts.MailCount = 0;
 

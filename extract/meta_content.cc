@@ -172,10 +172,4 @@ std::size_t NormalisedLength(std::string_view raw) {
   return simd::Dispatch([&](auto kernel) { return NormalisedLengthWith<decltype(kernel)>(raw); });
 }
 
-std::string ExtractMetaContent(std::string_view document, std::string_view meta_name) try {
-  return NormaliseBlanks(MetaContentView(document, meta_name));
-} catch (...) {
-  return {};
-}
-
 }  // namespace pagefields

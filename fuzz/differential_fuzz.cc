@@ -11,24 +11,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz/probe_folder.h"
 #include "plugin/delivery.h"
+#include "plugin/document.h"
 #include "plugin/field_table.h"
 #include "plugin/field_values.h"
+#include "plugin/value_request.h"
 #include "tests/model/plain_model.h"
-#include "text/search.h"
 
 namespace {
 
-using pagefields::FieldTable;
-using pagefields::ValueNotSupported;
+using pagefields::Field;
+using pagefields::FieldAt;
 
 constexpr int kGuard = 8;
-constexpr int kNoindexRow = 17;
 constexpr char kFill = '\x5A';
 
 struct Request {
@@ -53,22 +54,23 @@ std::uint32_t StatAttributes(const std::string& path) {
   return S_ISDIR(info.st_mode) ? pagefields::model::kDirectoryBit : 0x80u;
 }
 
-// The library's side, as ContentGetValue runs it on a document already read: the sniff,
-// the index test, the one dispatch and the delivery into the host's buffer.
+// The library's side: the request answered as ContentGetValue answers it, for a file in
+// `folder` whose bytes are the document, held in memory; the plugin's sniff decides whether
+// it is a page.
 int LibraryAnswer(const Request& request, const std::string& folder,
                   const pagefields::TextDelivery& delivery, char* buffer) {
-  const std::string_view sniffed = std::string_view(request.document).substr(0, 64);
-  if (pagefields::PosText("<HTML>", sniffed, 1) == 0) return ValueNotSupported;
-  if (!pagefields::IsFieldIndex(request.field)) return ValueNotSupported;
-  pagefields::FieldSet wanted;
-  wanted.set(static_cast<std::size_t>(request.field));
-  // Every third MaxLen takes the uncut computation, as the command-line program asks for it.
-  const pagefields::FieldValues values =
-      request.max_len % 3 == 0 ? pagefields::ComputeFields(request.document, folder, wanted)
-                               : pagefields::ComputeFieldsForBuffer(
-                                     request.document, folder, wanted, request.max_len, delivery);
-  return pagefields::DeliverField(request.field, values[static_cast<std::size_t>(request.field)],
-                                  buffer, request.max_len, delivery);
+  const std::string path = folder + "page.html";
+  const auto load = [&request](const char*) -> std::optional<pagefields::DocumentText> {
+    if (!pagefields::IsPage(request.document, pagefields::PageSniff::kHtmlMarker)) {
+      return std::nullopt;
+    }
+    return pagefields::DocumentText(request.document);
+  };
+  return pagefields::AnswerValueRequest({.path = path.c_str(),
+                                         .field_index = request.field,
+                                         .destination = buffer,
+                                         .max_len = request.max_len},
+                                        delivery, load);
 }
 
 std::string Escaped(std::string_view bytes) {
@@ -86,6 +88,11 @@ std::string Escaped(std::string_view bytes) {
   return out;
 }
 
+std::string FieldName(int index) {
+  const std::optional<Field> field = FieldAt(index);
+  return field ? std::string(pagefields::RowOf(*field).name) : "-";
+}
+
 // Aborts with both answers when the library's differs from the model's.
 void Compare(const Request& request, const char* host, int result, const std::vector<char>& actual,
              int expected_result, const std::string& expected_bytes) {
@@ -98,12 +105,34 @@ void Compare(const Request& request, const char* host, int result, const std::ve
   std::fprintf(stderr,
                "difference (%s): field %d (%s) max_len %d\n document \"%s\"\n model   %d \"%s\"\n "
                "library %d \"%s\"\n",
-               host, request.field,
-               pagefields::IsFieldIndex(request.field)
-                   ? std::string(FieldTable[static_cast<std::size_t>(request.field)].name).c_str()
-                   : "-",
-               request.max_len, Escaped(request.document).c_str(), expected_result,
-               shown(wanted).c_str(), result, shown(actual).c_str());
+               host, request.field, FieldName(request.field).c_str(), request.max_len,
+               Escaped(request.document).c_str(), expected_result, shown(wanted).c_str(), result,
+               shown(actual).c_str());
+  std::abort();
+}
+
+// Every third MaxLen, the uncut computation (as the command line asks for values) delivers
+// what the host's buffer received: the same 4 bytes of a number, the same text and NUL.
+void CompareUncut(const Request& request, const std::string& folder,
+                  const pagefields::TextDelivery& delivery, int result, const char* written) {
+  const std::optional<Field> field = FieldAt(request.field);
+  if (request.max_len % 3 != 0 || !field || result == pagefields::ValueNotSupported) return;
+  const pagefields::RawFieldValue value =
+      pagefields::ComputeFields(request.document, folder, {*field})[*field];
+  std::string expected;
+  if (result == pagefields::FieldTypeNumeric32) {
+    expected.assign(reinterpret_cast<const char*>(&value.number), sizeof value.number);
+  } else if (request.max_len >= 1) {
+    expected = pagefields::DeliveredText(value, request.max_len, delivery) + '\0';
+  }
+  if (std::memcmp(written, expected.data(), expected.size()) == 0) return;
+  std::fprintf(stderr,
+               "difference (uncut, %s): field %d (%s) max_len %d\n document \"%s\"\n uncut  "
+               "\"%s\"\n buffer \"%s\"\n",
+               delivery.utf8() ? "UTF-8" : "raw bytes", request.field,
+               FieldName(request.field).c_str(), request.max_len, Escaped(request.document).c_str(),
+               Escaped(expected).c_str(),
+               Escaped(std::string_view(written, expected.size())).c_str());
   std::abort();
 }
 
@@ -122,6 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<char> raw(buffer_size + 2 * kGuard, kFill);
   const int raw_result = LibraryAnswer(request, folder, pagefields::kRawBytes, raw.data() + kGuard);
   Compare(request, "raw bytes", raw_result, raw, expected.result, expected.written);
+  CompareUncut(request, folder, pagefields::kRawBytes, raw_result, raw.data() + kGuard);
 
   std::vector<char> utf8(buffer_size + 2 * kGuard, kFill);
   const int utf8_result =
@@ -129,9 +159,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool is_string = expected.result == pagefields::FieldTypeString;
   Compare(request, "UTF-8", utf8_result, utf8, expected.result,
           is_string ? pagefields::model::ModelUtf8Delivery(expected.text, request.max_len,
-                                                           request.field == kNoindexRow
+                                                           FieldAt(request.field) == Field::kNoindex
                                                                ? pagefields::kNoindexJudgedBytes
                                                                : std::string::npos)
                     : expected.written);
+  CompareUncut(request, folder, pagefields::kUtf8OrWindows1251, utf8_result, utf8.data() + kGuard);
   return 0;
 }

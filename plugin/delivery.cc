@@ -1,10 +1,7 @@
 #include "plugin/delivery.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 
-#include "plugin/copy_to_buffer.h"
 #include "plugin/entities.h"
 
 namespace pagefields {
@@ -28,19 +25,6 @@ std::string DeliveredText(const RawFieldValue& value, int max_len, const TextDel
   std::string text = DecodeEntitiesToUtf8(raw, keep ? nullptr : delivery.code_page);
   if (max_len > 0) text.resize(Utf8CutLength(text, static_cast<std::size_t>(max_len) - 1));
   return text;
-}
-
-int DeliverField(int index, const RawFieldValue& value, void* destination, int max_len,
-                 const TextDelivery& delivery) {
-  const int type = FieldTable[index].type;
-  if (type == FieldTypeNumeric32) {
-    static_assert(std::endian::native == std::endian::little, "hosts expect little-endian");
-    std::memcpy(destination, &value.number, sizeof value.number);
-    return type;
-  }
-  const std::string text = DeliveredText(value, max_len, delivery);
-  CopyToBuffer(static_cast<char*>(destination), text.c_str(), max_len);
-  return type;
 }
 
 }  // namespace pagefields

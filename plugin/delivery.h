@@ -45,10 +45,4 @@ std::size_t RawBytesForBuffer(int max_len);
 // RawBytesForBuffer(max_len) bytes; `value.utf8` tells about the whole value.
 std::string DeliveredText(const RawFieldValue& value, int max_len, const TextDelivery& delivery);
 
-// Writes row `index`'s value into the host buffer and returns the row's type code: exactly
-// 4 little-endian bytes for a numeric row, DeliveredText and a NUL for a string row.
-// Any failure happens before the buffer is touched.
-int DeliverField(int index, const RawFieldValue& value, void* destination, int max_len,
-                 const TextDelivery& delivery);
-
 }  // namespace pagefields

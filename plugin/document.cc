@@ -7,39 +7,19 @@
 namespace pagefields {
 namespace {
 
-// Closes the file on every way out of LoadDocument.
-class OpenFile {
- public:
-  explicit OpenFile(const char* path) : handle_(platform::OpenForReading(path, size_)) {}
-  ~OpenFile() {
-    if (handle_ != platform::kNoFile) platform::CloseFile(handle_);
-  }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-
-  bool is_open() const { return handle_ != platform::kNoFile; }
-  platform::FileHandle handle() const { return handle_; }
-  std::int64_t size() const { return size_; }
-
- private:
-  std::int64_t size_ = -1;  // declared first: the open in handle_'s initializer sets it
-  platform::FileHandle handle_;
-};
-
-// Reads the bytes of `file` behind the `document.size()` bytes already loaded, up to `size`,
-// in place, so the file is held in memory once. A read that meets the end of the file early
-// keeps what arrived: the file shrank, and that is the page as it now is. Returns false when
-// a read fails. Throws std::bad_alloc when memory runs out.
-bool ReadRemainder(platform::FileHandle file, std::int64_t size, DocumentText& document) {
+// Reads the bytes of `file` behind the `document.size()` bytes already loaded, up to the size
+// the open learnt, in place, so the file is held in memory once. A read that meets the end of the
+// file early keeps what arrived: the file shrank, and that is the page as it now is. Returns false
+// when a read fails. Throws std::bad_alloc when memory runs out.
+bool ReadRemainder(platform::ReadOnlyFile& file, DocumentText& document) {
   const std::size_t loaded = document.size();
-  const std::int64_t remainder = size - static_cast<std::int64_t>(loaded);
+  const std::int64_t remainder = file.size() - static_cast<std::int64_t>(loaded);
   if (remainder <= 0) return true;
 
   document.Grow(static_cast<std::size_t>(remainder));
   std::size_t filled = loaded;
   while (filled < document.size()) {
-    const int got = platform::ReadBytes(file, document.data() + filled,
-                                        static_cast<int>(document.size() - filled));
+    const int got = file.Read(document.data() + filled, static_cast<int>(document.size() - filled));
     if (got < 0) return false;
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);
@@ -76,10 +56,10 @@ bool HtmlDoctypeAt(std::string_view bytes, std::size_t at) {
 }
 
 // Reads up to `wanted` bytes, fewer only at the end of the file; -1 when a read fails.
-int ReadUpTo(platform::FileHandle file, char* into, int wanted) {
+int ReadUpTo(platform::ReadOnlyFile& file, char* into, int wanted) {
   int filled = 0;
   while (filled < wanted) {
-    const int got = platform::ReadBytes(file, into + filled, wanted - filled);
+    const int got = file.Read(into + filled, wanted - filled);
     if (got < 0) return -1;
     if (got == 0) break;
     filled += got;
@@ -87,21 +67,15 @@ int ReadUpTo(platform::FileHandle file, char* into, int wanted) {
   return filled;
 }
 
-bool IsPage(std::string_view first_bytes, PageSniff sniff) {
-  if (PosText("<HTML>", first_bytes.substr(0, SniffLength), 1) != 0) return true;
-  return sniff == PageSniff::kPageHead && HasPageHead(first_bytes);
-}
-
 // The first bytes of `file` when they make it a page; otherwise nullopt and why. The plugin's
 // rule reads SniffLength bytes in one read, as it always has; the page-head rule reads
 // PageHeadLength.
-std::optional<DocumentText> Sniff(platform::FileHandle file, PageSniff sniff,
+std::optional<DocumentText> Sniff(platform::ReadOnlyFile& file, PageSniff sniff,
                                   LoadFailure& failure) {
   failure = LoadFailure::kUnreadable;
   char first[PageHeadLength];
-  const int sniffed = sniff == PageSniff::kHtmlMarker
-                          ? platform::ReadBytes(file, first, SniffLength)
-                          : ReadUpTo(file, first, PageHeadLength);
+  const int sniffed = sniff == PageSniff::kHtmlMarker ? file.Read(first, SniffLength)
+                                                      : ReadUpTo(file, first, PageHeadLength);
   if (sniffed < 0) return std::nullopt;
   failure = LoadFailure::kNotHtml;
   if (sniffed == 0) return std::nullopt;
@@ -112,10 +86,11 @@ std::optional<DocumentText> Sniff(platform::FileHandle file, PageSniff sniff,
 
 // The sniffed page with the rest of it read, or nullopt and why. Only an HTML file's size is
 // weighed, so a large file of another kind is still told as not HTML.
-std::optional<DocumentText> SniffAndRead(platform::FileHandle file, std::int64_t size,
-                                         PageSniff sniff, LoadFailure& failure) {
+std::optional<DocumentText> SniffAndRead(platform::ReadOnlyFile& file, PageSniff sniff,
+                                         LoadFailure& failure) {
   std::optional<DocumentText> document = Sniff(file, sniff, failure);
   if (!document) return std::nullopt;
+  const std::int64_t size = file.size();
   if (size < 0) {
     failure = LoadFailure::kReadFailed;
     return std::nullopt;
@@ -124,7 +99,7 @@ std::optional<DocumentText> SniffAndRead(platform::FileHandle file, std::int64_t
     failure = LoadFailure::kTooLarge;
     return std::nullopt;
   }
-  if (!ReadRemainder(file, size, *document)) {
+  if (!ReadRemainder(file, *document)) {
     failure = LoadFailure::kReadFailed;
     return std::nullopt;
   }
@@ -140,9 +115,14 @@ std::optional<DocumentText> LoadDocument(const char* path) {
 
 std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure) {
   failure = LoadFailure::kUnreadable;
-  OpenFile file(path);
+  platform::ReadOnlyFile file(path);
   if (!file.is_open()) return std::nullopt;
-  return LoadOpenDocument(file.handle(), file.size(), failure);
+  return LoadOpenDocument(file, failure);
+}
+
+bool IsPage(std::string_view first_bytes, PageSniff sniff) {
+  if (PosText("<HTML>", first_bytes.substr(0, SniffLength), 1) != 0) return true;
+  return sniff == PageSniff::kPageHead && HasPageHead(first_bytes);
 }
 
 bool HasPageHead(std::string_view first_bytes) {
@@ -157,12 +137,12 @@ bool HasPageHead(std::string_view first_bytes) {
   return false;
 }
 
-std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
-                                             LoadFailure& failure, PageSniff sniff) {
+std::optional<DocumentText> LoadOpenDocument(platform::ReadOnlyFile& file, LoadFailure& failure,
+                                             PageSniff sniff) {
   try {
     // Nothing but the sniff is read before the rest, so the file stands right after it:
     // asking the position would cost a system call and tell nothing new.
-    return SniffAndRead(file, size, sniff, failure);
+    return SniffAndRead(file, sniff, failure);
   } catch (const std::bad_alloc&) {
     // A page loaded in part would answer as if its links and text were not there.
     failure = LoadFailure::kOutOfMemory;

@@ -28,9 +28,13 @@ bool HasPageHead(std::string_view first_bytes);
 // The longest page read: positions in a page are signed 32-bit.
 inline constexpr std::int64_t MaxDocumentLength = PAGEFIELDS_MAX_PAGE_LENGTH;
 
+// Whether the first bytes of a file make it a page by `sniff`'s rule; `first_bytes` may hold
+// more than the rule looks at.
+bool IsPage(std::string_view first_bytes, PageSniff sniff);
+
 // Why LoadDocument gave no document. kUnreadable: the open or the first read failed.
-// kReadFailed: the read of the rest failed (not the end of the file); the platform's reason
-// is left in errno (GetLastError on Windows). kTooLarge: an HTML file longer than
+// kReadFailed: the read of the rest failed (not the end of the file); the file's ErrorText
+// tells why. kTooLarge: an HTML file longer than
 // MaxDocumentLength. kOutOfMemory: memory ran out while the page was loaded.
 enum class LoadFailure { kUnreadable, kNotHtml, kReadFailed, kTooLarge, kOutOfMemory };
 
@@ -41,11 +45,10 @@ enum class LoadFailure { kUnreadable, kNotHtml, kReadFailed, kTooLarge, kOutOfMe
 std::optional<DocumentText> LoadDocument(const char* path);
 std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure);
 
-// LoadDocument for a file the caller has opened and not read yet, whose size it knows; the
-// caller closes it. Reads as LoadDocument does, without asking the size or the position; a
-// `size` of -1 (not known) is a failed read.
-std::optional<DocumentText> LoadOpenDocument(platform::FileHandle file, std::int64_t size,
-                                             LoadFailure& failure,
+// LoadDocument for a file the caller has opened and not read yet. Reads as LoadDocument does,
+// up to the size the open learnt, without asking the position; a size of -1 (not known) is a
+// failed read.
+std::optional<DocumentText> LoadOpenDocument(platform::ReadOnlyFile& file, LoadFailure& failure,
                                              PageSniff sniff = PageSniff::kHtmlMarker);
 
 // `path` up to and including its last ':', '\' or '/'; empty when it has none.

@@ -15,26 +15,22 @@
 namespace pagefields {
 namespace {
 
-enum Row : int {
-  kTitle = 0,
-  kTitleLength,
-  kTitleWords,
-  kDescription,
-  kDescriptionLength,
-  kDescriptionWords,
-  kKeywords,
-  kKeywordsLength,
-  kKeywordsWords,
-  kH1,
-  kH2,
-  kLinks,
-  kWebLinks,
-  kMailLinks,
-  kInternalLinks,
-  kBrokenLink,
-  kTextSize,
-  kNoindex,
+// A text row with its length row and its word-count row.
+struct TextTriple {
+  Field text;
+  Field length;
+  Field words;
+
+  FieldSet All() const { return {text, length, words}; }
 };
+
+constexpr TextTriple kTitleTriple{Field::kTitle, Field::kTitleLength, Field::kTitleWords};
+constexpr TextTriple kDescriptionTriple{Field::kDescription, Field::kDescriptionLength,
+                                        Field::kDescriptionWords};
+constexpr TextTriple kKeywordsTriple{Field::kKeywords, Field::kKeywordsLength,
+                                     Field::kKeywordsWords};
+constexpr FieldSet kLinkCounts{Field::kLinks, Field::kWebLinks, Field::kMailLinks,
+                               Field::kInternalLinks};
 
 bool IsUtf8UpToNul(std::string_view text) {
   return IsUtf8(text.substr(0, text.find('\0')));
@@ -46,34 +42,27 @@ RawFieldValue TextValue(std::string_view text, std::size_t shown_bytes) {
 
 // Fills a text row, its length row and its word-count row from one extractor result; the
 // text row keeps only the bytes its delivery can show.
-void FillTextTriple(FieldValues& values, FieldSet wanted, int text_row, std::string_view text,
-                    std::size_t shown_bytes) {
-  if (wanted[text_row + 1]) values[text_row + 1].number = static_cast<std::int32_t>(text.size());
-  if (wanted[text_row + 2]) values[text_row + 2].number = CountWords(text);
-  if (wanted[text_row]) values[text_row] = TextValue(text, shown_bytes);
+void FillTextTriple(FieldValues& values, FieldSet wanted, const TextTriple& rows,
+                    std::string_view text, std::size_t shown_bytes) {
+  if (wanted.Has(rows.length)) values[rows.length].number = static_cast<std::int32_t>(text.size());
+  if (wanted.Has(rows.words)) values[rows.words].number = CountWords(text);
+  if (wanted.Has(rows.text)) values[rows.text] = TextValue(text, shown_bytes);
 }
 
 // The same for a meta row, whose value is the normalised form of its raw bytes. Blanks, CR
 // and LF all separate words, so the raw bytes hold the value's words.
-void FillMetaTriple(FieldValues& values, FieldSet wanted, int text_row, std::string_view raw,
-                    std::size_t shown_bytes) {
-  if (wanted[text_row + 1]) {
-    values[text_row + 1].number = static_cast<std::int32_t>(NormalisedLength(raw));
+void FillMetaTriple(FieldValues& values, FieldSet wanted, const TextTriple& rows,
+                    std::string_view raw, std::size_t shown_bytes) {
+  if (wanted.Has(rows.length)) {
+    values[rows.length].number = static_cast<std::int32_t>(NormalisedLength(raw));
   }
-  if (wanted[text_row + 2]) values[text_row + 2].number = CountWords(raw);
-  if (wanted[text_row]) {
-    values[text_row].text = NormaliseBlanks(raw, shown_bytes);
+  if (wanted.Has(rows.words)) values[rows.words].number = CountWords(raw);
+  if (wanted.Has(rows.text)) {
+    values[rows.text].text = NormaliseBlanks(raw, shown_bytes);
     // Normalising turns each run of blanks, CR and LF into one blank and keeps every other
     // byte, NUL included, where it stands among the others: it cannot make or break UTF-8.
-    values[text_row].utf8 = IsUtf8UpToNul(raw);
+    values[rows.text].utf8 = IsUtf8UpToNul(raw);
   }
-}
-
-bool WantsAny(FieldSet wanted, int first_row, int row_count) {
-  for (int row = first_row; row < first_row + row_count; ++row) {
-    if (wanted[row]) return true;
-  }
-  return false;
 }
 
 // The Noindex text's first `shown_bytes` raw bytes, or fewer that settle the first
@@ -121,37 +110,45 @@ FieldValues ComputeFieldsUpTo(std::string_view document, std::string_view folder
                               const TargetCheck& exists, const MissingLinkSink& every_missing,
                               std::size_t shown_bytes, std::size_t shown_decoded, bool judge_utf8) {
   FieldValues values{};
-  if (WantsAny(wanted, kTitle, 3)) {
-    FillTextTriple(values, wanted, kTitle, ElementTextView(document, "Title"), shown_bytes);
+  if (wanted.HasAny(kTitleTriple.All())) {
+    FillTextTriple(values, wanted, kTitleTriple, ElementTextView(document, "Title"), shown_bytes);
   }
-  if (WantsAny(wanted, kDescription, 3)) {
-    FillMetaTriple(values, wanted, kDescription, MetaContentView(document, "Description"),
+  if (wanted.HasAny(kDescriptionTriple.All())) {
+    FillMetaTriple(values, wanted, kDescriptionTriple, MetaContentView(document, "Description"),
                    shown_bytes);
   }
-  if (WantsAny(wanted, kKeywords, 3)) {
-    FillMetaTriple(values, wanted, kKeywords, MetaContentView(document, "Keywords"), shown_bytes);
+  if (wanted.HasAny(kKeywordsTriple.All())) {
+    FillMetaTriple(values, wanted, kKeywordsTriple, MetaContentView(document, "Keywords"),
+                   shown_bytes);
   }
-  if (wanted[kH1]) values[kH1] = TextValue(ElementTextView(document, "H1"), shown_bytes);
-  if (wanted[kH2]) values[kH2] = TextValue(ElementTextView(document, "H2"), shown_bytes);
-  if (WantsAny(wanted, kLinks, 4) || wanted[kBrokenLink]) {
-    // Counting mode, or probe mode that also counts every link when the counts are wanted.
+  if (wanted.Has(Field::kH1)) {
+    values[Field::kH1] = TextValue(ElementTextView(document, "H1"), shown_bytes);
+  }
+  if (wanted.Has(Field::kH2)) {
+    values[Field::kH2] = TextValue(ElementTextView(document, "H2"), shown_bytes);
+  }
+  const bool wants_counts = wanted.HasAny(kLinkCounts);
+  if (wants_counts || wanted.Has(Field::kBrokenLink)) {
+    // Counting only, or the probe that also counts every link when the counts are wanted.
     LinkCounts counts;
-    if (wanted[kBrokenLink]) counts.InternalCount = kProbeBrokenLinks;
     std::string broken_link;
     ScanLinks(folder, document, counts, broken_link,
-              {exists, WantsAny(wanted, kLinks, 4), every_missing});
-    if (WantsAny(wanted, kLinks, 4)) {
-      values[kLinks].number = counts.WebCount + counts.MailCount + counts.InternalCount;
-      values[kWebLinks].number = counts.WebCount;
-      values[kMailLinks].number = counts.MailCount;
-      values[kInternalLinks].number = counts.InternalCount;
+              {.probe = wanted.Has(Field::kBrokenLink),
+               .exists = exists,
+               .count_all = wants_counts,
+               .every_missing = every_missing});
+    if (wants_counts) {
+      values[Field::kLinks].number = counts.WebCount + counts.MailCount + counts.InternalCount;
+      values[Field::kWebLinks].number = counts.WebCount;
+      values[Field::kMailLinks].number = counts.MailCount;
+      values[Field::kInternalLinks].number = counts.InternalCount;
     }
-    values[kBrokenLink].utf8 = IsUtf8UpToNul(broken_link);
-    values[kBrokenLink].text = std::move(broken_link);
+    values[Field::kBrokenLink].utf8 = IsUtf8UpToNul(broken_link);
+    values[Field::kBrokenLink].text = std::move(broken_link);
   }
-  if (wanted[kTextSize]) values[kTextSize].number = MeasureTextSize(document);
-  if (wanted[kNoindex]) {
-    values[kNoindex] = NoindexValue(document, shown_bytes, shown_decoded, judge_utf8);
+  if (wanted.Has(Field::kTextSize)) values[Field::kTextSize].number = MeasureTextSize(document);
+  if (wanted.Has(Field::kNoindex)) {
+    values[Field::kNoindex] = NoindexValue(document, shown_bytes, shown_decoded, judge_utf8);
   }
   return values;
 }

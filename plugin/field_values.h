@@ -1,7 +1,5 @@
 #pragma once
 
-#include <array>
-#include <bitset>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,8 +28,7 @@ struct RawFieldValue {
 // and shows as such, whatever follows. Every other string value is judged whole.
 inline constexpr std::size_t kNoindexJudgedBytes = std::size_t{1} << 16;
 
-using FieldSet = std::bitset<kFieldCount>;
-using FieldValues = std::array<RawFieldValue, kFieldCount>;
+using FieldValues = PerField<RawFieldValue>;
 
 // Computes the `wanted` rows of one loaded document; the other rows stay 0 and empty.
 // Rows that derive from the same extractor result (a title, its length and its word count)

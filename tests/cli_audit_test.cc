@@ -82,13 +82,13 @@ TEST_F(Audit, SniffPageTakesTodaysHeadsWithTheSameFields) {
     ASSERT_EQ(cells.size(), 19u);
     const std::string document = ReadWholeFile(folder_.path() / cells[0]);
     const FieldValues values = ComputeFields(document, (folder_.path() / "manual/").string(),
-                                             FieldSet().set(), FileExistsNotDir);
-    for (int row = 0; row < kFieldCount; ++row) {
+                                             FieldSet::All(), FileExistsNotDir);
+    for (const Field field : kAllFields) {
       const std::string expected =
-          FieldTable[row].type == FieldTypeNumeric32
-              ? std::to_string(values[row].number)
-              : cli::EscapeForLine(DeliveredText(values[row], 65536, kUtf8OrWindows1251));
-      EXPECT_EQ(cells[row + 1], expected) << cells[0] << " " << FieldTable[row].name;
+          RowOf(field).type == FieldTypeNumeric32
+              ? std::to_string(values[field].number)
+              : cli::EscapeForLine(DeliveredText(values[field], 65536, kUtf8OrWindows1251));
+      EXPECT_EQ(cells[RowIndex(field) + 1], expected) << cells[0] << " " << RowOf(field).name;
     }
   }
   EXPECT_NE(page_rule.out.find("manual/p10.html\tPage 0 – manual\t"), std::string::npos);

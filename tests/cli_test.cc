@@ -445,13 +445,13 @@ TEST_F(CommandLine, ValuesEqualWhatThePluginDelivers) {
     for (std::size_t line = 1; line < lines.size(); ++line) {
       const std::vector<std::string> cells = Cells(lines[line]);
       ASSERT_EQ(cells.size(), 19u);
-      for (int field = 0; field < 18; ++field) {
+      for (const Field field : kAllFields) {
         const Answer answer = Ask(cells[0], field, max_len);
         const std::string expected = answer.result == PAGEFIELDS_FIELD_TYPE_NUMERIC32
                                          ? std::to_string(answer.number())
                                          : cli::EscapeForLine(answer.text());
-        EXPECT_EQ(cells[field + 1], expected)
-            << cells[0] << " field " << field << " max_len " << max_len;
+        EXPECT_EQ(cells[RowIndex(field) + 1], expected)
+            << cells[0] << " " << RowOf(field).name << " max_len " << max_len;
       }
     }
   }

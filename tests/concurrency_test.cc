@@ -45,13 +45,13 @@ TEST(ConcurrentRequests, EveryAnswerEqualsTheSingleThreadedOne) {
 
   struct Case {
     std::string path;
-    int field;
+    Field field;
     int max_len;
     Answer expected;
   };
   std::vector<Case> cases;
   for (const std::string& page : pages) {
-    for (int field = 0; field < 18; ++field) {
+    for (const Field field : kAllFields) {
       for (const int max_len : kMaxLens)
         cases.push_back({page, field, max_len, Ask(page, field, max_len)});
     }

@@ -13,7 +13,7 @@
 #include "plugin/document.h"
 #include "plugin/entities.h"
 #include "plugin/field_values.h"
-#include "text/edit.h"
+#include "tests/model/plain_model.h"
 #include "text/utf8.h"
 
 namespace pagefields {
@@ -93,7 +93,7 @@ TEST(DecodeEntities, DecodesAsReplacingEachEntityInTurn) {
                                        {"&nbsp;", " "},
                                        {"&ndash;", "\x96"},
                                        {"&mdash;", "\x97"}}) {
-      replaced = ReplaceStr(replaced, entity, byte);
+      replaced = model::ReplaceStr(replaced, entity, byte);
     }
     EXPECT_EQ(DecodeEntities(text), replaced) << text;
   }
@@ -172,21 +172,19 @@ TEST(SettledDecodedBytes, CountsTheBytesNoLaterByteChanges) {
 // The Noindex row for a buffer is cut before decoding, first at a short cut and, when that
 // does not settle the shown bytes, at the long one; either way the buffer shows what the
 // whole text delivers.
-TEST(DeliverField, NoindexShowsTheWholeTextsStartHoweverDenseItsEntities) {
-  constexpr int kNoindexRow = 17;
+TEST(DeliveredText, NoindexShowsTheWholeTextsStartHoweverDenseItsEntities) {
   const std::string contents[] = {"plain words ", "a&mdash;b ", "&nbsp;", "&amp;x&quot;",
                                   "&mdash;&mdash;&nbsp"};
   for (const std::string& content : contents) {
     std::string document = "<html>";
     for (int i = 0; i < 400; ++i) document += "<noindex><b>" + content + "</b></noindex>";
-    const FieldSet wanted{1u << kNoindexRow};
-    const RawFieldValue whole = ComputeFields(document, "", wanted)[kNoindexRow];
+    const FieldSet wanted{Field::kNoindex};
+    const RawFieldValue whole = ComputeFields(document, "", wanted)[Field::kNoindex];
     for (const TextDelivery& delivery : {kRawBytes, kUtf8OrWindows1251}) {
       for (const int max_len : {1, 2, 10, 100, 1024}) {
         const FieldValues values = ComputeFieldsForBuffer(document, "", wanted, max_len, delivery);
-        std::string buffer(static_cast<std::size_t>(max_len), '\x7F');
-        DeliverField(kNoindexRow, values[kNoindexRow], buffer.data(), max_len, delivery);
-        EXPECT_EQ(std::string(buffer.c_str()), DeliveredText(whole, max_len, delivery))
+        EXPECT_EQ(DeliveredText(values[Field::kNoindex], max_len, delivery),
+                  DeliveredText(whole, max_len, delivery))
             << content << " max_len " << max_len << " utf8 " << delivery.utf8();
       }
     }

@@ -15,7 +15,7 @@ struct ElementCase {
   std::string expected;
 };
 
-TEST(ExtractElementText, TakesFirstOpeningAndNextClosingMarker) {
+TEST(ElementTextView, TakesFirstOpeningAndNextClosingMarker) {
   const ElementCase cases[] = {
       {"<html><head><title>Hello World</title></head>", "Title", "Hello World"},
       {"<TITLE>A</title>", "Title", "A"},
@@ -32,7 +32,7 @@ TEST(ExtractElementText, TakesFirstOpeningAndNextClosingMarker) {
       {"<h2>x</h2>", "H1", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ExtractElementText(c.document, c.tag), c.expected) << c.document;
+    EXPECT_EQ(ElementTextView(c.document, c.tag), c.expected) << c.document;
   }
 }
 

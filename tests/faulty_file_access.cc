@@ -16,6 +16,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <system_error>
 
 #include "platform/file_access.h"
 
@@ -40,49 +41,60 @@ void ReadFaultLine(const char* path, FaultyFile& file) {
   if (kind == "shrunk") file.fault = Fault::kShrunk;
 }
 
-FaultyFile& AsFile(FileHandle file) {
-  return *reinterpret_cast<FaultyFile*>(file);
+FaultyFile& AsFaulty(std::intptr_t handle) {
+  return *reinterpret_cast<FaultyFile*>(handle);
 }
 
 }  // namespace
 
-FileHandle OpenForReading(const char* path, std::int64_t& size) {
-  size = -1;
+ReadOnlyFile::ReadOnlyFile(const char* path) {
   auto file = std::make_unique<FaultyFile>();
   file->fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (file->fd < 0) return kNoFile;
+  if (file->fd < 0) {
+    error_ = errno;
+    return;
+  }
   struct stat info {};
   if (::fstat(file->fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(file->fd);
-    return kNoFile;
+    return;
   }
   ReadFaultLine(path, *file);
-  size = static_cast<std::int64_t>(info.st_size);
-  if (file->fault == Fault::kShrunk) size += file->bytes;
-  return reinterpret_cast<FileHandle>(file.release());
+  size_ = static_cast<std::int64_t>(info.st_size);
+  if (file->fault == Fault::kShrunk) size_ += file->bytes;
+  handle_ = reinterpret_cast<Handle>(file.release());
 }
 
-int ReadBytes(FileHandle handle, char* buffer, int count) {
-  FaultyFile& file = AsFile(handle);
+ReadOnlyFile::~ReadOnlyFile() {
+  if (!is_open()) return;
+  const std::unique_ptr<FaultyFile> file(&AsFaulty(handle_));
+  ::close(file->fd);
+}
+
+int ReadOnlyFile::Read(char* buffer, int count) {
+  FaultyFile& file = AsFaulty(handle_);
   if (count <= 0) return 0;
   if (file.fault == Fault::kReadError || file.fault == Fault::kNoMemory) {
     const std::int64_t left = file.bytes - file.delivered;
     if (left <= 0) {
       if (file.fault == Fault::kNoMemory) throw std::bad_alloc();
-      errno = EIO;
+      error_ = EIO;
       return -1;
     }
     if (left < count) count = static_cast<int>(left);
   }
   const ssize_t got = ::read(file.fd, buffer, static_cast<std::size_t>(count));
-  if (got < 0) return -1;
+  if (got < 0) {
+    error_ = errno;
+    return -1;
+  }
   file.delivered += got;
   return static_cast<int>(got);
 }
 
-void CloseFile(FileHandle handle) {
-  const std::unique_ptr<FaultyFile> file(&AsFile(handle));
-  ::close(file->fd);
+std::string ReadOnlyFile::ErrorText() const {
+  if (error_ == 0) return {};
+  return std::generic_category().message(error_);
 }
 
 PathKind QueryPath(const char* path) {

@@ -20,8 +20,6 @@
 namespace pagefields::testing {
 namespace {
 
-constexpr int kTitle = 0;
-
 enum Access { kRead, kWrite };
 enum Sharing { kShareNone = 0, kShareRead = 1, kShareWrite = 2 };
 
@@ -99,7 +97,7 @@ TEST_F(FileSharing, RequestWhileAnotherHandleHoldsThePage) {
   for (const auto& c : cases) {
     const OtherHandle holder(page, c.access, c.sharing);
     ASSERT_TRUE(holder.is_open()) << c.holder;
-    const Answer answer = Ask(page, kTitle, 16);
+    const Answer answer = Ask(page, Field::kTitle, 16);
     if (c.answered_on_windows || !kWindows) {
       EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_STRING) << c.holder;
       EXPECT_EQ(answer.text(), "T") << c.holder;
@@ -109,7 +107,7 @@ TEST_F(FileSharing, RequestWhileAnotherHandleHoldsThePage) {
     }
   }
   // Once the holders are gone the page reads again.
-  EXPECT_EQ(AskText(page, kTitle), "T");
+  EXPECT_EQ(AskText(page, Field::kTitle), "T");
 }
 
 // Two host threads asking for the same page at once: each request holds the file while it
@@ -124,9 +122,8 @@ TEST_F(FileSharing, SimultaneousRequestsForOnePageAllSucceed) {
     ready.fetch_add(1);
     while (ready.load() < 2) std::this_thread::yield();
     for (int i = 0; i < kRequestsPerThread; ++i) {
-      std::vector<char> value(16, '\0');
-      const int result = LoadedPlugin().get_value(page.c_str(), kTitle, 0, value.data(), 16, 0);
-      if (result == PAGEFIELDS_FIELD_TYPE_STRING && std::string(value.data()) == "T") {
+      const Answer answer = Ask(page, Field::kTitle, 16);
+      if (answer.result == PAGEFIELDS_FIELD_TYPE_STRING && answer.text() == "T") {
         answered.fetch_add(1);
       }
     }

@@ -52,9 +52,8 @@ bool SiteHas(const std::string& path) {
 
 model::ModelLinks Walk(const std::string& document, bool probe) {
   LinkCounts counts;
-  if (probe) counts.InternalCount = kProbeBrokenLinks;
   std::string broken;
-  ScanLinks("site/", document, counts, broken, {SiteHas});
+  ScanLinks("site/", document, counts, broken, {.probe = probe, .exists = SiteHas});
   return {counts.WebCount, counts.MailCount, counts.InternalCount, broken};
 }
 

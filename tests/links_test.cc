@@ -78,9 +78,8 @@ class BrokenLinkProbe : public ::testing::Test {
 
   std::string Probe(const std::string& document, const std::string& folder) {
     LinkCounts counts;
-    counts.InternalCount = kProbeBrokenLinks;
     std::string broken = "stale";
-    ScanLinks(folder, document, counts, broken);
+    ScanLinks(folder, document, counts, broken, {.probe = true});
     return broken;
   }
 
@@ -119,27 +118,43 @@ TEST_F(BrokenLinkProbe, JoinsTheValueToTheFolderAsItIs) {
 
 TEST_F(BrokenLinkProbe, CountsAsItGoes) {
   LinkCounts counts;
-  counts.InternalCount = kProbeBrokenLinks;
   std::string broken;
   ScanLinks(folder_, "<a href=http://x><a href=index.html><a href=gone><a href=later>", counts,
-            broken);
+            broken, {.probe = true});
   EXPECT_EQ(broken, "gone");
   EXPECT_EQ(counts.WebCount, 1);
   EXPECT_EQ(counts.InternalCount, 2);
+}
+
+// The probe is asked for by its option alone: counts left from an earlier walk, whatever
+// they hold, neither start it nor carry over.
+TEST_F(BrokenLinkProbe, OnlyTheOptionProbes) {
+  const std::string document = "<a href=gone><a href=http://x><a href=mailto:m>";
+  for (const std::int32_t left_over : {-1, 0, 7}) {
+    LinkCounts counts{left_over, left_over, left_over};
+    std::string broken = "stale";
+    ScanLinks(folder_, document, counts, broken);
+    EXPECT_EQ(broken, "") << left_over;
+    EXPECT_EQ((Census{counts.WebCount, counts.MailCount, counts.InternalCount}), (Census{1, 1, 1}))
+        << left_over;
+    counts = {left_over, left_over, left_over};
+    ScanLinks(folder_, document, counts, broken, {.probe = true});
+    EXPECT_EQ(broken, "gone") << left_over;
+  }
 }
 
 TEST_F(BrokenLinkProbe, OneWalkGivesTheCountsAndTheFirstBrokenLink) {
   const std::string document =
       "<a href=gone><a href=http://x><a href=index.html><a href=later><a href=mailto:m>";
   LinkCounts shared;
-  shared.InternalCount = kProbeBrokenLinks;
   std::string broken;
   std::vector<std::string> asked;
   const TargetCheck exists = [&asked](const std::string& path) {
     asked.push_back(path);
     return FileExistsNotDir(path);
   };
-  ScanLinks(folder_, document, shared, broken, {exists, /*count_all=*/true});
+  ScanLinks(folder_, document, shared, broken,
+            {.probe = true, .exists = exists, .count_all = true});
   EXPECT_EQ(broken, "gone");
   EXPECT_EQ(Count(document), (Census{shared.WebCount, shared.MailCount, shared.InternalCount}));
   // The probe ends at the first missing target; the check answered it.
@@ -152,12 +167,12 @@ std::vector<std::pair<std::string, std::string>> EveryMissing(const std::string&
                                                               std::string& broken) {
   std::vector<std::pair<std::string, std::string>> missing;
   LinkCounts counts;
-  counts.InternalCount = kProbeBrokenLinks;
-  ScanLinks(folder, document, counts, broken,
-            {FileExistsNotDir, true, [&missing](const MissingLink& link) {
-               missing.emplace_back(link.written, link.probed);
-               return true;
-             }});
+  ScanLinks(
+      folder, document, counts, broken,
+      {.probe = true, .count_all = true, .every_missing = [&missing](const MissingLink& link) {
+         missing.emplace_back(link.written, link.probed);
+         return true;
+       }});
   return missing;
 }
 
@@ -183,11 +198,10 @@ TEST_F(BrokenLinkProbe, HandsOutEveryMissingTargetInOrder) {
 TEST_F(BrokenLinkProbe, EveryMissingKeepsTheCountsOfThePage) {
   const std::string document = "<a href=gone><a href=http://x><a href=later><a href=mailto:m>";
   LinkCounts counts;
-  counts.InternalCount = kProbeBrokenLinks;
   std::string broken;
   int heard = 0;
   ScanLinks(folder_, document, counts, broken,
-            {FileExistsNotDir, true, [&heard](const MissingLink&) {
+            {.probe = true, .count_all = true, .every_missing = [&heard](const MissingLink&) {
                ++heard;
                return true;
              }});
@@ -195,9 +209,8 @@ TEST_F(BrokenLinkProbe, EveryMissingKeepsTheCountsOfThePage) {
   EXPECT_EQ(Count(document), (Census{counts.WebCount, counts.MailCount, counts.InternalCount}));
   // A sink that says stop ends the walk at once.
   heard = 0;
-  counts.InternalCount = kProbeBrokenLinks;
   ScanLinks(folder_, document, counts, broken,
-            {FileExistsNotDir, true, [&heard](const MissingLink&) {
+            {.probe = true, .count_all = true, .every_missing = [&heard](const MissingLink&) {
                ++heard;
                return false;
              }});

@@ -11,7 +11,6 @@
 namespace pagefields::testing {
 namespace {
 
-constexpr int kLinks = 11, kInternalLinks = 14, kBrokenLink = 15, kTextSize = 16;
 constexpr int kMaxLen = 64;
 
 // Five links behind the sniffed bytes, one of them to a missing page.
@@ -36,8 +35,8 @@ class LoadFailure : public ::testing::Test {
 
 TEST_F(LoadFailure, SoundLayerReadsThePageWhole) {
   ASSERT_GT(kPage.size(), 201u) << "every fault must cut the page";
-  EXPECT_EQ(AskNumber(page_, kLinks), 5);
-  EXPECT_EQ(AskText(page_, kBrokenLink), "missing.html");
+  EXPECT_EQ(AskNumber(page_, Field::kLinks), 5);
+  EXPECT_EQ(AskText(page_, Field::kBrokenLink), "missing.html");
 }
 
 TEST_F(LoadFailure, EveryFieldIsNotSupportedAndTheBufferUntouched) {
@@ -47,24 +46,25 @@ TEST_F(LoadFailure, EveryFieldIsNotSupportedAndTheBufferUntouched) {
   };
   for (const std::string& fault : faults) {
     InjectFault(fault);
-    for (int field = 0; field < 18; ++field) {
+    for (const Field field : kAllFields) {
       const Answer answer = Ask(page_, field, kMaxLen);
-      EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED) << fault << ", field " << field;
-      EXPECT_EQ(answer.bytes_written(kMaxLen), 0) << fault << ", field " << field;
-      EXPECT_TRUE(answer.guards_intact(kMaxLen)) << fault << ", field " << field;
+      EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED)
+          << fault << ", " << RowOf(field).name;
+      EXPECT_EQ(answer.bytes_written(kMaxLen), 0) << fault << ", " << RowOf(field).name;
+      EXPECT_TRUE(answer.guards_intact(kMaxLen)) << fault << ", " << RowOf(field).name;
     }
   }
 }
 
 TEST_F(LoadFailure, FileThatShrankIsThePageAsItNowIs) {
   InjectFault("shrunk 1000");
-  EXPECT_EQ(AskNumber(page_, kLinks), 5);
-  EXPECT_EQ(AskNumber(page_, kInternalLinks), 3);
-  EXPECT_EQ(AskText(page_, kBrokenLink), "missing.html");
+  EXPECT_EQ(AskNumber(page_, Field::kLinks), 5);
+  EXPECT_EQ(AskNumber(page_, Field::kInternalLinks), 3);
+  EXPECT_EQ(AskText(page_, Field::kBrokenLink), "missing.html");
   InjectFault("shrunk 0");
-  const std::int32_t text_size = AskNumber(page_, kTextSize);
+  const std::int32_t text_size = AskNumber(page_, Field::kTextSize);
   InjectFault("shrunk 1");
-  EXPECT_EQ(AskNumber(page_, kTextSize), text_size);
+  EXPECT_EQ(AskNumber(page_, Field::kTextSize), text_size);
 }
 
 }  // namespace

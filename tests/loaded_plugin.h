@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/plugin_library.h"
+#include "plugin/field_table.h"
 #include "text/utf8.h"
 
 namespace pagefields::testing {
@@ -67,6 +68,12 @@ inline Answer Ask(const std::string& path, int field, int max_len = 1024, int fl
   return answer;
 }
 
+// The same for a field: a host names it by its index.
+inline Answer Ask(const std::string& path, Field field, int max_len = 1024, int flags = 0,
+                  int unit = 0) {
+  return Ask(path, static_cast<int>(RowIndex(field)), max_len, flags, unit);
+}
+
 // A value given as the bytes a Windows host receives (Windows-1251 text, entities decoded
 // to single bytes) as the library delivers it here: unchanged on Windows; on Linux, where
 // hosts read UTF-8, decoded from Windows-1251. For values whose raw bytes are not UTF-8, and
@@ -84,15 +91,15 @@ inline std::string AsDelivered(const std::string& single_byte) {
 #endif
 }
 
-inline std::string AskText(const std::string& path, int field, int max_len = 1024) {
+inline std::string AskText(const std::string& path, Field field, int max_len = 1024) {
   const Answer answer = Ask(path, field, max_len);
-  EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_STRING) << "field " << field;
+  EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_STRING) << RowOf(field).name;
   return answer.text();
 }
 
-inline std::int32_t AskNumber(const std::string& path, int field) {
+inline std::int32_t AskNumber(const std::string& path, Field field) {
   const Answer answer = Ask(path, field);
-  EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_NUMERIC32) << "field " << field;
+  EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_NUMERIC32) << RowOf(field).name;
   return answer.number();
 }
 

@@ -14,13 +14,18 @@
 namespace pagefields {
 namespace {
 
+// The meta tag's value: its raw bytes with their blanks normalised.
+std::string MetaContent(std::string_view document, std::string_view meta_name) {
+  return NormaliseBlanks(MetaContentView(document, meta_name));
+}
+
 struct MetaCase {
   std::string name;
   std::string document;
   std::string expected;
 };
 
-TEST(ExtractMetaContent, SingleTags) {
+TEST(MetaContentView, SingleTags) {
   const MetaCase cases[] = {
       {"Description", "<meta name=description content=\"Fast cars\">", "Fast cars"},
       {"Description", "<META NAME=DESCRIPTION CONTENT=\"Fast cars\">", "Fast cars"},
@@ -50,11 +55,11 @@ TEST(ExtractMetaContent, SingleTags) {
       {"Description", "<meta name=description content=\">", ""},  // one quote is a pair
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ExtractMetaContent(c.document, c.name), c.expected) << c.document;
+    EXPECT_EQ(MetaContent(c.document, c.name), c.expected) << c.document;
   }
 }
 
-TEST(ExtractMetaContent, QuotedNamesMatch) {
+TEST(MetaContentView, QuotedNamesMatch) {
   const MetaCase cases[] = {
       {"Description", "<meta name=\"description\" content=\"Fast cars\">", "Fast cars"},
       {"Keywords", "<meta name='keywords' content='a, b'>", "a, b"},
@@ -63,28 +68,26 @@ TEST(ExtractMetaContent, QuotedNamesMatch) {
       {"Description", "<meta name=\"author\" content=\"description\">", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ExtractMetaContent(c.document, c.name), c.expected) << c.document;
+    EXPECT_EQ(MetaContent(c.document, c.name), c.expected) << c.document;
   }
 }
 
-TEST(ExtractMetaContent, WholeDocuments) {
-  EXPECT_EQ(ExtractMetaContent("<meta name=author content=y><meta name=description content=\"D\">",
-                               "Description"),
+TEST(MetaContentView, WholeDocuments) {
+  EXPECT_EQ(MetaContent("<meta name=author content=y><meta name=description content=\"D\">",
+                        "Description"),
             "D");
-  EXPECT_EQ(ExtractMetaContent("<html><p>no tags</p>", "Description"), "");
+  EXPECT_EQ(MetaContent("<html><p>no tags</p>", "Description"), "");
   // The first matching tag ends the scan, even with an empty value.
-  EXPECT_EQ(
-      ExtractMetaContent("<meta name=description><meta name=description content=x>", "Description"),
-      "");
+  EXPECT_EQ(MetaContent("<meta name=description><meta name=description content=x>", "Description"),
+            "");
   // "<meta" occurrences sharing one ">" are all skipped when the first does not match.
-  EXPECT_EQ(
-      ExtractMetaContent("<meta <meta <meta name=x> <meta name=keywords content=k>", "Keywords"),
-      "k");
-  EXPECT_EQ(ExtractMetaContent("<meta name=keywords content=\"\xC0\xE1\xE2\">", "Keywords"),
+  EXPECT_EQ(MetaContent("<meta <meta <meta name=x> <meta name=keywords content=k>", "Keywords"),
+            "k");
+  EXPECT_EQ(MetaContent("<meta name=keywords content=\"\xC0\xE1\xE2\">", "Keywords"),
             "\xC0\xE1\xE2");
 }
 
-TEST(ExtractMetaContent, BlankRunsAroundTheNameAndTheCut) {
+TEST(MetaContentView, BlankRunsAroundTheNameAndTheCut) {
   const MetaCase cases[] = {
       {"Keywords", "<meta \r\n \n\r name=keywords content=k>", "k"},
       {"Keywords", "<meta\r\nname='Keywords'\ncontent='k'>", "k"},
@@ -102,18 +105,18 @@ TEST(ExtractMetaContent, BlankRunsAroundTheNameAndTheCut) {
       {"Description", "<meta name=\"description\"   content=\"  a  \">", " a "},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ExtractMetaContent(c.document, c.name), c.expected) << c.document;
+    EXPECT_EQ(MetaContent(c.document, c.name), c.expected) << c.document;
   }
 }
 
-TEST(ExtractMetaContent, NamesWithBlanksAreMatchedOnTheNormalisedTag) {
-  EXPECT_EQ(ExtractMetaContent("<meta name=a \r\n b content=x>", "a b"), "x");
-  EXPECT_EQ(ExtractMetaContent("<meta name=a  b content=x>", "a  b"), "");
+TEST(MetaContentView, NamesWithBlanksAreMatchedOnTheNormalisedTag) {
+  EXPECT_EQ(MetaContent("<meta name=a \r\n b content=x>", "a b"), "x");
+  EXPECT_EQ(MetaContent("<meta name=a  b content=x>", "a  b"), "");
 }
 
 // The value from the raw tag bytes, its length and its word count agree with the plain
 // rules on documents of near-miss tags built from a small alphabet of the markers.
-TEST(ExtractMetaContent, AgreesWithThePlainRules) {
+TEST(MetaContentView, AgreesWithThePlainRules) {
   const std::vector<std::string> blanks = {"", " ", "  ", "\r\n", "\n \r", "\t", " \0"};
   const std::vector<std::string> quotes = {"", "\"", "'"};
   const std::vector<std::string> names = {"description", "KEYWORDS", "keywordsX", "x", "="};

@@ -12,12 +12,14 @@ namespace {
 
 using Expected = std::variant<std::string, int>;
 
-void ExpectAllFields(const std::string& page, const Expected (&expected)[18]) {
-  for (int field = 0; field < 18; ++field) {
-    if (const auto* text = std::get_if<std::string>(&expected[field])) {
-      EXPECT_EQ(AskText(page, field), AsDelivered(*text)) << "field " << field;
+// `expected` holds every field's value in table order.
+void ExpectAllFields(const std::string& page, const Expected (&expected)[kFieldCount]) {
+  for (const Field field : kAllFields) {
+    const Expected& value = expected[RowIndex(field)];
+    if (const auto* text = std::get_if<std::string>(&value)) {
+      EXPECT_EQ(AskText(page, field), AsDelivered(*text)) << RowOf(field).name;
     } else {
-      EXPECT_EQ(AskNumber(page, field), std::get<int>(expected[field])) << "field " << field;
+      EXPECT_EQ(AskNumber(page, field), std::get<int>(value)) << RowOf(field).name;
     }
   }
 }
@@ -35,7 +37,7 @@ TEST(PageFields, EnglishPageWithCrLfLineEnds) {
       "<a href=\"https://example.com\">web</a> <a href=\"mailto:a@b.c\">mail</a></p>\r\n"
       "<noindex>Ask &mdash; first</noindex>\r\n</body></HTML>\r\n");
   // clang-format off
-  const Expected expected[18] = {
+  const Expected expected[kFieldCount] = {
       "Fast cars \x96 home", 22, 4,           // &ndash; is a word when counted
       "Fast cars, tuned &amp; tested", 29, 5,  // &amp; is never decoded
       "cars, speed", 11, 2,
@@ -60,7 +62,7 @@ TEST(PageFields, RussianPageInWindows1251WithLfLineEnds) {
       "<a href=http://example.ru>\xF1\xE0\xE9\xF2</a> <A HREF=price.html>\xEF\xF0\xE0\xE9\xF1</A>\n"
       "<noindex>\xEE\xE4\xE8\xED</noindex><noindex>\xE4\xE2\xE0</noindex>\n");
   // clang-format off
-  const Expected expected[18] = {
+  const Expected expected[kFieldCount] = {
       "\xC1\xFB\xF1\xF2\xF0\xFB\xE5 \xEC\xE0\xF8\xE8\xED\xFB", 14, 2,
       "\xCB\xF3\xF7\xF8\xE8\xE5 \xEC\xE0\xF8\xE8\xED\xFB", 13, 2,  // line break made one blank
       "", 0, 0,
@@ -77,10 +79,10 @@ TEST(PageFields, RussianPageInWindows1251WithLfLineEnds) {
 TEST(PageFields, LinkRowsDeliverNumbersAndTheBrokenLinkAString) {
   TempFolder site;
   const std::string page = site.Write("p.html", "<html><a href=a.html><a href=b.html>");
-  EXPECT_EQ(Ask(page, 15, 4).text(), "a.h");  // the host's buffer cuts it
-  EXPECT_EQ(Ask(page, 11, 4).result, PAGEFIELDS_FIELD_TYPE_NUMERIC32);
+  EXPECT_EQ(Ask(page, Field::kBrokenLink, 4).text(), "a.h");  // the host's buffer cuts it
+  EXPECT_EQ(Ask(page, Field::kLinks, 4).result, PAGEFIELDS_FIELD_TYPE_NUMERIC32);
   site.Write("a.html", "x");
-  EXPECT_EQ(AskText(page, 15), "b.html");
+  EXPECT_EQ(AskText(page, Field::kBrokenLink), "b.html");
 }
 
 }  // namespace

@@ -10,11 +10,6 @@
 namespace pagefields::testing {
 namespace {
 
-constexpr int kTitle = 0;
-constexpr int kTitleLength = 1;
-constexpr int kDescription = 3;
-constexpr int kNoindex = 17;
-
 struct Case {
   std::string title;       // the raw bytes between <title> and </title>
   int max_len;             // the host buffer
@@ -68,13 +63,13 @@ TEST(TextEncoding, EachHostReadsStringsInItsOwnEncoding) {
 #else
     const std::string& expected = c.on_linux;
 #endif
-    const Answer answer = Ask(page, kTitle, c.max_len);
+    const Answer answer = Ask(page, Field::kTitle, c.max_len);
     EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_STRING);
     EXPECT_EQ(answer.text(), expected) << "title \"" << c.title << "\" max_len " << c.max_len;
     EXPECT_EQ(answer.bytes_written(c.max_len) <= static_cast<int>(expected.size()) + 1, true);
     EXPECT_TRUE(answer.guards_intact(c.max_len));
     // The length is that of the raw bytes, whatever the host receives.
-    EXPECT_EQ(AskNumber(page, kTitleLength), static_cast<int>(c.title.size()));
+    EXPECT_EQ(AskNumber(page, Field::kTitleLength), static_cast<int>(c.title.size()));
   }
 }
 
@@ -89,11 +84,12 @@ TEST(TextEncoding, ByteBeyondTheCutDecidesTheEncoding) {
                                                          "\">"
                                                          "<noindex>" +
                                                          utf8_then_1251 + "</noindex>");
-  for (const int field : {kTitle, kDescription, kNoindex}) {
+  for (const Field field : {Field::kTitle, Field::kDescription, Field::kNoindex}) {
 #if defined(_WIN32)
-    EXPECT_EQ(Ask(page, field, 8).text(), "Домx") << field;
+    EXPECT_EQ(Ask(page, field, 8).text(), "Домx") << RowOf(field).name;
 #else
-    EXPECT_EQ(Ask(page, field, 8).text(), "Р”Р") << field;  // D0 94 D0 read as Windows-1251
+    EXPECT_EQ(Ask(page, field, 8).text(), "Р”Р")
+        << RowOf(field).name;  // D0 94 D0 read as Windows-1251
 #endif
   }
 }
@@ -109,11 +105,11 @@ TEST(TextEncoding, LongNoindexTextIsJudgedOnItsStart) {
     const std::string page = folder.Write(
         "long.html", "<html><title>" + text + "</title><noindex>" + text + "</noindex>");
 #if defined(_WIN32)
-    EXPECT_EQ(Ask(page, kNoindex, 7).text(), (start + "ЖЖЖ").substr(0, 6));
+    EXPECT_EQ(Ask(page, Field::kNoindex, 7).text(), (start + "ЖЖЖ").substr(0, 6));
 #else
     // Noindex: its start is UTF-8. Title: judged whole, so read as Windows-1251 (D0 96 is Р–).
-    EXPECT_EQ(Ask(page, kNoindex, 7).text(), start.empty() ? "ЖЖЖ" : "aЖЖ");
-    EXPECT_EQ(Ask(page, kTitle, 7).text(), start + "Р–");
+    EXPECT_EQ(Ask(page, Field::kNoindex, 7).text(), start.empty() ? "ЖЖЖ" : "aЖЖ");
+    EXPECT_EQ(Ask(page, Field::kTitle, 7).text(), start + "Р–");
 #endif
   }
 }

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "extract/noindex.h"
-#include "extract/strip_tags.h"
 #include "simd/isa.h"
 #include "tests/each_isa.h"
 #include "tests/model/plain_model.h"
@@ -19,18 +18,6 @@ namespace pagefields {
 namespace {
 
 using namespace std::string_literals;
-
-TEST(StripTags, RemovesSpansLeftToRight) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"a<b>c</b>d", "acd"}, {"<<b>>x", ">x"},  // a "<" inside a span goes with it
-      {"<><><>", ""},        {"a<b", "a<b"},    // no ">" after it: the rest stays
-      {"a<b>c<d", "ac<d"},   {"a>b", "a>b"},   {"x<!-- a > b -->y", "x b -->y"}, {"", ""},
-  };
-  for (auto [text, expected] : cases) {
-    StripTags(text);
-    EXPECT_EQ(text, expected);
-  }
-}
 
 TEST(MeasureTextSize, CountsBytesOutsideTags) {
   const std::pair<std::string, int> cases[] = {

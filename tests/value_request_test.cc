@@ -24,9 +24,6 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr int kTitle = 0, kTitleLength = 1, kTitleWords = 2, kH1 = 9, kH2 = 10, kLinks = 11,
-              kBrokenLink = 15;
-
 class ValueRequest : public ::testing::Test {
  protected:
   TempFolder folder_;
@@ -36,18 +33,19 @@ TEST_F(ValueRequest, Bit0OfFlagsDelaysWithoutTouchingAnything) {
   const std::string page = folder_.Write("p.html", "<html><title>T</title>");
   for (const int flags : {1, -1, 3, 0x7FFFFFFF}) {
     for (const std::string& path : {page, (folder_.path() / "missing.html").string()}) {
-      const Answer answer = Ask(path, kTitle, 16, flags);
+      const Answer answer = Ask(path, Field::kTitle, 16, flags);
       EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_DELAYED) << "flags " << flags;
       EXPECT_EQ(answer.bytes_written(16), 0);
     }
   }
-  EXPECT_EQ(Ask(page, kTitle, 16, 2).result, PAGEFIELDS_FIELD_TYPE_STRING);
-  EXPECT_EQ(Ask(page, kTitle, 16, 2).text(), "T");
+  EXPECT_EQ(Ask(page, Field::kTitle, 16, 2).result, PAGEFIELDS_FIELD_TYPE_STRING);
+  EXPECT_EQ(Ask(page, Field::kTitle, 16, 2).text(), "T");
 }
 
 TEST_F(ValueRequest, UnitIndexIsIgnored) {
   const std::string page = folder_.Write("p.html", "<html><title>T</title>");
-  for (const int unit : {0, 1, -1, 99}) EXPECT_EQ(Ask(page, kTitle, 16, 0, unit).text(), "T");
+  for (const int unit : {0, 1, -1, 99})
+    EXPECT_EQ(Ask(page, Field::kTitle, 16, 0, unit).text(), "T");
 }
 
 TEST_F(ValueRequest, RecognisesHtmlByTheFirst64Bytes) {
@@ -70,7 +68,7 @@ TEST_F(ValueRequest, RecognisesHtmlByTheFirst64Bytes) {
   };
   for (const auto& c : cases) {
     const std::string path = folder_.Write("sniff.html", c.bytes);
-    const Answer answer = Ask(path, kTitle, 64);
+    const Answer answer = Ask(path, Field::kTitle, 64);
     if (c.recognised) {
       EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_STRING) << c.name;
     } else {
@@ -82,9 +80,9 @@ TEST_F(ValueRequest, RecognisesHtmlByTheFirst64Bytes) {
 
 TEST_F(ValueRequest, MarkerOnlyPageHasEmptyFields) {
   const std::string page = folder_.Write("bare.html", "<HTML>");
-  EXPECT_EQ(AskText(page, kTitle), "");
-  EXPECT_EQ(AskNumber(page, kTitleLength), 0);
-  EXPECT_EQ(AskNumber(page, kLinks), 0);
+  EXPECT_EQ(AskText(page, Field::kTitle), "");
+  EXPECT_EQ(AskNumber(page, Field::kTitleLength), 0);
+  EXPECT_EQ(AskNumber(page, Field::kLinks), 0);
 }
 
 TEST_F(ValueRequest, ReadsTheRestBehindTheSniff) {
@@ -92,7 +90,7 @@ TEST_F(ValueRequest, ReadsTheRestBehindTheSniff) {
   for (const int size : {63, 64, 65, 200000}) {
     const std::string title(static_cast<std::size_t>(size - 21), 'x');
     const std::string page = folder_.Write("sized.html", "<HTML><title>" + title + "</title>");
-    EXPECT_EQ(AskNumber(page, kTitleLength), size - 21) << "file of " << size << " bytes";
+    EXPECT_EQ(AskNumber(page, Field::kTitleLength), size - 21) << "file of " << size << " bytes";
   }
 }
 
@@ -103,7 +101,7 @@ TEST_F(ValueRequest, UnreadablePathsAreNotSupported) {
       "",
   };
   for (const auto& path : paths) {
-    const Answer answer = Ask(path, kTitle, 16);
+    const Answer answer = Ask(path, Field::kTitle, 16);
     EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED) << "'" << path << "'";
     EXPECT_EQ(answer.bytes_written(16), 0);
   }
@@ -120,43 +118,43 @@ TEST_F(ValueRequest, FieldIndexOutsideTableIsNotSupported) {
 
 TEST_F(ValueRequest, EntitiesDecodedAtDeliveryOnly) {
   const std::string page = folder_.Write("e.html", "<html><title>A&nbsp;B</title>");
-  EXPECT_EQ(AskText(page, kTitle), "A B");
-  EXPECT_EQ(AskNumber(page, kTitleLength), 8);
-  EXPECT_EQ(AskNumber(page, kTitleWords), 3);
+  EXPECT_EQ(AskText(page, Field::kTitle), "A B");
+  EXPECT_EQ(AskNumber(page, Field::kTitleLength), 8);
+  EXPECT_EQ(AskNumber(page, Field::kTitleWords), 3);
 
   const std::string kept = folder_.Write("k.html", "<html><h1>&NBSP;&amp;&laquo;</h1>");
-  EXPECT_EQ(AskText(kept, kH1), AsDelivered("&NBSP;&amp;\xAB"));
+  EXPECT_EQ(AskText(kept, Field::kH1), AsDelivered("&NBSP;&amp;\xAB"));
 }
 
 TEST_F(ValueRequest, StringsAreCutToMaxLenMinusOne) {
   const std::string page = folder_.Write("long.html", "<html><h2>abcdefgh</h2>");
-  const Answer cut = Ask(page, kH2, 4);
+  const Answer cut = Ask(page, Field::kH2, 4);
   EXPECT_EQ(cut.result, PAGEFIELDS_FIELD_TYPE_STRING);
   EXPECT_EQ(cut.text(), "abc");
   EXPECT_TRUE(cut.guards_intact(4));
-  EXPECT_EQ(Ask(page, kH2, 1).text(), "");
-  EXPECT_EQ(Ask(page, kH2, 9).text(), "abcdefgh");
+  EXPECT_EQ(Ask(page, Field::kH2, 1).text(), "");
+  EXPECT_EQ(Ask(page, Field::kH2, 9).text(), "abcdefgh");
 
   const std::string decoded = folder_.Write("d.html", "<html><title>&mdash;&mdash;x</title>");
 #if defined(_WIN32)
-  EXPECT_EQ(Ask(decoded, kTitle, 3).text(), "\x97\x97");
+  EXPECT_EQ(Ask(decoded, Field::kTitle, 3).text(), "\x97\x97");
 #else
-  EXPECT_EQ(Ask(decoded, kTitle, 4).text(), "—");  // three bytes in UTF-8
+  EXPECT_EQ(Ask(decoded, Field::kTitle, 4).text(), "—");  // three bytes in UTF-8
 #endif
-  EXPECT_EQ(AskNumber(decoded, kTitleLength), 15);
+  EXPECT_EQ(AskNumber(decoded, Field::kTitleLength), 15);
 }
 
 TEST_F(ValueRequest, StringStopsAtItsFirstNul) {
   const std::string page = folder_.Write("with-nul.html", "<html><title>ab\0cd</title>"s);
-  EXPECT_EQ(AskText(page, kTitle), "ab");
-  EXPECT_EQ(AskNumber(page, kTitleLength), 5);
+  EXPECT_EQ(AskText(page, Field::kTitle), "ab");
+  EXPECT_EQ(AskNumber(page, Field::kTitleLength), 5);
 }
 
 TEST_F(ValueRequest, NumbersFillExactlyFourBytes) {
   const std::string title(0x0102, 'x');
   const std::string page = folder_.Write("n.html", "<html><title>" + title + "</title>");
   const int max_len = 16;
-  const Answer answer = Ask(page, kTitleLength, max_len);
+  const Answer answer = Ask(page, Field::kTitleLength, max_len);
   EXPECT_EQ(answer.result, PAGEFIELDS_FIELD_TYPE_NUMERIC32);
   EXPECT_EQ(std::string(answer.value(), 4), "\x02\x01\0\0"s);
   EXPECT_EQ(std::string(answer.value() + 4, max_len - 4), std::string(max_len - 4, '\x5A'));
@@ -186,15 +184,15 @@ TEST_F(ValueRequest, PathBytesAbove127ReachTheFileSystemUnchanged) {
   const std::string page =
       WriteByByteName(folder_, "\xABindex\xBB.html",
                       "<html><title>T</title><a href=caf\xE9.html><a href=\xE9t\xE9.html>");
-  EXPECT_EQ(AskText(page, kTitle), "T");
-  EXPECT_EQ(AskText(page, kBrokenLink), AsDelivered("\xE9t\xE9.html"));
+  EXPECT_EQ(AskText(page, Field::kTitle), "T");
+  EXPECT_EQ(AskText(page, Field::kBrokenLink), AsDelivered("\xE9t\xE9.html"));
 }
 
 TEST_F(ValueRequest, ReadsAFileAnotherHandleHoldsOpen) {
   const std::string page = folder_.Write("held.html", "<html><title>T</title>");
   std::ifstream holder(page, std::ios::binary);
   ASSERT_TRUE(holder.is_open());
-  EXPECT_EQ(AskText(page, kTitle), "T");
+  EXPECT_EQ(AskText(page, Field::kTitle), "T");
 }
 
 // Positions are signed 32-bit: a page of 2 GiB or more is refused, not read in part. The
@@ -206,10 +204,12 @@ TEST_F(ValueRequest, PageOf2GiBOrMoreIsNotSupported) {
     std::error_code error;
     std::filesystem::resize_file(page, size, error);
     if (error) GTEST_SKIP() << "no sparse file of " << size << " bytes here: " << error.message();
-    for (const int field : {kTitle, kTitleLength, kLinks, kBrokenLink}) {
+    for (const Field field :
+         {Field::kTitle, Field::kTitleLength, Field::kLinks, Field::kBrokenLink}) {
       const Answer answer = Ask(page, field, 16);
-      EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED) << size << " bytes, field " << field;
-      EXPECT_EQ(answer.bytes_written(16), 0) << size << " bytes, field " << field;
+      EXPECT_EQ(answer.result, PAGEFIELDS_VALUE_NOT_SUPPORTED)
+          << size << " bytes, " << RowOf(field).name;
+      EXPECT_EQ(answer.bytes_written(16), 0) << size << " bytes, " << RowOf(field).name;
     }
     std::filesystem::remove(page);
   }
@@ -238,7 +238,7 @@ TEST_F(ValueRequest, NamedPipeIsRefusedWithoutWaitingOrReading) {
     if (!c.sent.empty()) {
       ASSERT_EQ(::write(holder, c.sent.data(), c.sent.size()), static_cast<ssize_t>(c.sent.size()));
     }
-    auto request = std::async(std::launch::async, [&pipe] { return Ask(pipe, kTitle, 16); });
+    auto request = std::async(std::launch::async, [&pipe] { return Ask(pipe, Field::kTitle, 16); });
     const bool answered = request.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     if (!answered) {
       // Ends the pipe, so a request stuck in its open or its read returns.
@@ -269,7 +269,7 @@ TEST_F(ValueRequest, NamedPipeIsRefusedWithoutWaiting) {
   const HANDLE server = ::CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_OUTBOUND,
                                            PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
   ASSERT_NE(server, INVALID_HANDLE_VALUE);
-  auto request = std::async(std::launch::async, [&pipe] { return Ask(pipe, kTitle, 16); });
+  auto request = std::async(std::launch::async, [&pipe] { return Ask(pipe, Field::kTitle, 16); });
   const bool answered = request.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
   if (!answered) {
     // Ends the client's side of the pipe, so a request stuck in its read returns.

@@ -92,6 +92,12 @@ std::string Replace(const std::string& source, const std::string& find, const st
   return result + Copy(source, copied, static_cast<int>(source.size()) - copied + 1);
 }
 
+bool Blank(unsigned char b) {
+  return b <= 32;
+}
+
+}  // namespace
+
 std::string ReplaceStr(const std::string& s, const std::string& f, const std::string& r) {
   return Replace(s, f, r, false);
 }
@@ -107,10 +113,6 @@ void DeleteChars(std::string& text, int index, int count) {
     return;
   }
   text = Copy(text, 1, index - 1) + Copy(text, index + count, length - index - count + 1);
-}
-
-bool Blank(unsigned char b) {
-  return b <= 32;
 }
 
 void TrimInPlace(std::string& text) {
@@ -135,6 +137,18 @@ std::string TrimCopy(const std::string& text) {
   while (stop <= last && At(right, stop) != 0) ++stop;
   return Copy(right, first, stop - first);
 }
+
+void StripTags(std::string& text) {
+  int p = PosStr("<", text, 1);
+  while (p > 0) {
+    const int q = PosStr(">", text, p);
+    if (q == 0) return;
+    DeleteChars(text, p, q - p + 1);
+    p = PosStr("<", text, p);
+  }
+}
+
+namespace {
 
 // ---- The extractors. ----
 
@@ -179,16 +193,6 @@ bool FileExistsNotDir(const std::string& path, const AttributeQuery& query) {
   const std::uint32_t attributes = query(terminated);
   if (attributes == kQueryFailed) return false;
   return (attributes & kDirectoryBit) == 0;
-}
-
-void StripTags(std::string& text) {
-  int p = PosStr("<", text, 1);
-  while (p > 0) {
-    const int q = PosStr(">", text, p);
-    if (q == 0) return;
-    DeleteChars(text, p, q - p + 1);
-    p = PosStr("<", text, p);
-  }
 }
 
 std::string DecodeEntities(std::string text) {

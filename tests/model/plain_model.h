@@ -41,7 +41,36 @@ std::string ModelUtf8Delivery(const std::string& text, int max_len,
 ModelAnswer ModelGetValue(std::string_view file_bytes, std::string_view folder, int field_index,
                           int max_len, const AttributeQuery& query);
 
-// The raw extractor results, exposed for the model's own tests and the benchmark.
+// ---- The literal text steps the model is made of, exposed for their own tests. ----
+
+// `source` with every occurrence of `find` (taken left to right, never overlapping)
+// exchanged for `replace`. Inserted text is not searched again. No match, an empty
+// `find` or an empty `source`: `source` unchanged.
+std::string ReplaceStr(const std::string& source, const std::string& find,
+                       const std::string& replace);
+
+// As ReplaceStr, with the occurrences found ignoring letter case (Windows-1251 letters
+// included). The text around the matches keeps its case; `replace` is inserted byte for byte.
+std::string ReplaceText(const std::string& source, const std::string& find,
+                        const std::string& replace);
+
+// Deletes `count` bytes of `text` from 1-based `index`. No change when count < 1, text is
+// empty, or index is outside 1..length; a range reaching past the end cuts text at index.
+void DeleteChars(std::string& text, int index, int count);
+
+// Strips blank bytes (0x00..0x20) from both ends of `text`; inner bytes stay.
+void TrimInPlace(std::string& text);
+
+// `text` without trailing blanks, then read as NUL-terminated text: leading bytes 0x01..0x20
+// are skipped and the result ends before the first NUL at or after that point.
+std::string TrimCopy(const std::string& text);
+
+// Removes from `text` every span from a "<" through the first ">" at or after it, reading
+// left to right; a ">" without a "<" stays, and so does everything from a "<" that no ">"
+// follows.
+void StripTags(std::string& text);
+
+// ---- The raw extractor results, exposed for the model's own tests and the benchmark. ----
 std::string ModelElementText(const std::string& document, const std::string& tag_name);
 int ModelCountWords(const std::string& text);
 std::string ModelMetaContent(const std::string& document, const std::string& meta_name);
