@@ -197,8 +197,8 @@ class SizeCounter {
   std::size_t counted() const { return counted_ + (inside_ ? open_span_ : 0); }
 
  private:
-  // The pair bytes of the block, or nullopt when removing them joins a break tag.
-  std::optional<Mask> FindPairs(std::size_t at, Mask pair_crs, Mask closes) {
+  // Sets `pairs` to the pair bytes of the block; false when removing them joins a break tag.
+  bool FindPairs(std::size_t at, Mask pair_crs, Mask closes, Mask& pairs) {
     const Mask pair_lfs = pair_crs << 1 | lf_carry_;
     lf_carry_ = pair_crs >> 63;
     // A run of pairs can join a break tag only right behind one of a break tag's bytes (so
@@ -206,10 +206,11 @@ class SizeCounter {
     for (Mask runs = pair_crs & ~(closes << 1); runs != 0; runs &= runs - 1) {
       const std::size_t run = at + simd::FirstBit(runs);
       if (run > 0 && IsBreakTagByte(text_[run - 1]) && JoinsBreakTag(text_, run)) {
-        return std::nullopt;
+        return false;
       }
     }
-    return pair_crs | pair_lfs;
+    pairs = pair_crs | pair_lfs;
+    return true;
   }
 
   // The first bytes of the block's break tags, and every byte of theirs, the bytes of one
@@ -247,9 +248,7 @@ class SizeCounter {
   bool CountBlock(std::size_t at, const TagBytes& bytes, Mask valid) {
     Mask removed = 0;
     if (remove_pairs_) {
-      const std::optional<Mask> pairs = FindPairs(at, bytes.pair_crs, bytes.closes);
-      if (!pairs) return false;
-      removed = *pairs;
+      if (!FindPairs(at, bytes.pair_crs, bytes.closes, removed)) return false;
     }
     Breaks breaks;
     if ((bytes.break_hints | break_spill_) != 0) breaks = FindBreaks(at, bytes.break_hints);
@@ -271,16 +270,22 @@ class SizeCounter {
     if (breaks.starts != 0) {
       counted_ += 2 * static_cast<std::size_t>(K::Count(~in_span & breaks.starts));
     }
-    // Inside at the end, the bytes behind the last ">" are all in the span still open: they
-    // add to those before when the block has no ">". Outside, no span is open.
-    if (inside_) {
-      const Mask behind = ends == 0 ? ~Mask{0} : ~Mask{1} << simd::LastBit(ends);
-      open_span_ = (ends == 0 ? open_span_ : 0) +
-                   static_cast<std::size_t>(K::Count(in_span & kept & behind)) +
-                   2 * static_cast<std::size_t>(K::Count(in_span & breaks.starts & behind));
-    } else {
+    // Outside at the end, no span is open. Inside, the bytes behind the block's last ">" are
+    // all in the span still open; they add to those before when the block has no ">".
+    if (!inside_) {
+      open_span_ = 0;
+      return true;
+    }
+    Mask span = in_span & kept;
+    Mask span_breaks = in_span & breaks.starts;
+    if (ends != 0) {
+      const Mask behind = ~Mask{1} << simd::LastBit(ends);
+      span &= behind;
+      span_breaks &= behind;
       open_span_ = 0;
     }
+    open_span_ += static_cast<std::size_t>(K::Count(span));
+    if (span_breaks != 0) open_span_ += 2 * static_cast<std::size_t>(K::Count(span_breaks));
     return true;
   }
 
