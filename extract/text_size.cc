@@ -247,7 +247,8 @@ class SizeCounter {
 
   bool CountBlock(std::size_t at, const TagBytes& bytes, Mask valid) {
     Mask removed = 0;
-    if (remove_pairs_) {
+    // Most blocks have no pair, and none began in the block before.
+    if (remove_pairs_ && (bytes.pair_crs | lf_carry_) != 0) {
       if (!FindPairs(at, bytes.pair_crs, bytes.closes, removed)) return false;
     }
     Breaks breaks;
