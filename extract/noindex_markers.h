@@ -30,11 +30,14 @@ inline bool NoindexWordAt(const char* at) {
   return (bytes | letter_bits) == word;
 }
 
-// The places q of an 'x' or 'X' followed by '>': bit i is set for q = at + i.
+// The places q of an 'x' or 'X' followed by '>': bit i is set for q = at + i. Most blocks
+// have none, so the mask is built only when a lane is set.
 template <typename K>
 struct XBeforeGt {
   simd::Mask operator()(const char* at) const {
-    return K::EqualFolded(K::Load(at), 'x') & K::Equal(K::Load(at + 1), '>');
+    const typename K::Lanes places =
+        K::And(K::EqualFoldedLanes(K::Load(at), 'x'), K::EqualLanes(K::Load(at + 1), '>'));
+    return K::Any(places) ? K::ToMask(places) : 0;
   }
 };
 

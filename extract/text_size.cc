@@ -26,7 +26,8 @@
 //   nothing. A break tag that only forms once a pair is gone ("<b\r\nr>") would be missed,
 //   so when one occurs the count starts again on a copy without the pairs.
 // - A span that never closes keeps its bytes: it is the one that starts at the first "<"
-//   behind the last ">", and its bytes are counted by a second pass from that ">" on.
+//   behind the last ">". While the reading is inside at a block's end, the inside bytes
+//   behind the block's last ">" are counted too, so the one pass also has that span's size.
 namespace pagefields {
 namespace {
 
@@ -94,15 +95,24 @@ struct TagBytes {
   Mask break_hints;  // a '<' with p or b (any case) behind it: where a break tag may start
 };
 
-// Reads one byte past the block.
+// Reads one byte past the block. The pairs and break hints are rare, so their masks are
+// built only when a lane of either is set.
 template <typename K>
 struct ReadTagBytes {
   TagBytes operator()(const char* at) const {
     const typename K::Block block = K::Load(at);
     const typename K::Block ahead = K::Load(at + 1);
-    const Mask opens = K::Equal(block, '<');
-    return {opens, K::Equal(block, '>'), K::Equal(block, '\r') & K::Equal(ahead, '\n'),
-            opens & (K::EqualFolded(ahead, 'p') | K::EqualFolded(ahead, 'b'))};
+    const typename K::Lanes opens = K::EqualLanes(block, '<');
+    const typename K::Lanes pair_crs =
+        K::And(K::EqualLanes(block, '\r'), K::EqualLanes(ahead, '\n'));
+    const typename K::Lanes hints =
+        K::And(opens, K::Or(K::EqualFoldedLanes(ahead, 'p'), K::EqualFoldedLanes(ahead, 'b')));
+    TagBytes bytes{K::ToMask(opens), K::ToMask(K::EqualLanes(block, '>')), 0, 0};
+    if (K::Any(K::Or(pair_crs, hints))) {
+      bytes.pair_crs = K::ToMask(pair_crs);
+      bytes.break_hints = K::ToMask(hints);
+    }
+    return bytes;
   }
 };
 
@@ -117,17 +127,21 @@ struct ReadBreakTags {
   BreakTags operator()(const char* at) const {
     const typename K::Block second = K::Load(at + 1);
     const typename K::Block third = K::Load(at + 2);
-    const Mask opens = K::Equal(K::Load(at), '<');
-    return {opens & K::EqualFolded(second, 'p') & K::Equal(third, '>'),
-            opens & K::EqualFolded(second, 'b') & K::EqualFolded(third, 'r') &
-                K::Equal(K::Load(at + 3), '>')};
+    const typename K::Lanes opens = K::EqualLanes(K::Load(at), '<');
+    const typename K::Lanes paragraphs =
+        K::And(K::And(opens, K::EqualFoldedLanes(second, 'p')), K::EqualLanes(third, '>'));
+    const typename K::Lanes line_breaks =
+        K::And(K::And(opens, K::EqualFoldedLanes(second, 'b')),
+               K::And(K::EqualFoldedLanes(third, 'r'), K::EqualLanes(K::Load(at + 3), '>')));
+    return {K::ToMask(paragraphs), K::ToMask(line_breaks)};
   }
 };
 
 template <typename K>
 struct PairCrs {
-  Mask operator()(const char* at) const {
-    return K::Equal(K::Load(at), '\r') & K::Equal(K::Load(at + 1), '\n');
+  simd::Mask operator()(const char* at) const {
+    return K::ToMask(
+        K::And(K::EqualLanes(K::Load(at), '\r'), K::EqualLanes(K::Load(at + 1), '\n')));
   }
 };
 
@@ -150,23 +164,20 @@ std::string WithoutPairs(std::string_view text) {
 // without the counting's calls and keeps its constants in registers.
 constexpr std::size_t kBatchBlocks = 16;
 
-// Counts what the bytes of a text leave, block by block from `from`. What is counted is the
-// bytes outside spans, or (kTail) inside them: from behind the last ">", the bytes of the
-// span that never closes.
-template <typename K, bool kTail>
+// Counts what the bytes of a text leave, block by block: the bytes outside spans, and apart
+// from them those of the span still open at the end.
+template <typename K>
 class SizeCounter {
  public:
   SizeCounter(std::string_view text, bool remove_pairs)
       : text_(text), remove_pairs_(remove_pairs) {}
 
   // False when a break tag forms across removed pairs; the count is then not valid.
-  bool Run(std::size_t from) {
+  bool Run() {
     // The blocks read in place, with the byte behind them; the rest from a padded copy.
-    const std::size_t whole_blocks =
-        text_.size() > from ? (text_.size() - from - 1) / kBlockSize : 0;
-    const std::size_t whole_end = from + whole_blocks * kBlockSize;
+    const std::size_t whole_end = text_.empty() ? 0 : (text_.size() - 1) / kBlockSize * kBlockSize;
     TagBytes batch[kBatchBlocks];
-    for (std::size_t at = from; at < whole_end;) {
+    for (std::size_t at = 0; at < whole_end;) {
       const std::size_t blocks = std::min(kBatchBlocks, (whole_end - at) / kBlockSize);
       for (std::size_t i = 0; i < blocks; ++i) {
         batch[i] = ReadTagBytes<K>{}(text_.data() + at + i * kBlockSize);
@@ -182,16 +193,12 @@ class SizeCounter {
     return true;
   }
 
-  std::size_t counted() const { return counted_; }
-  bool inside() const { return inside_; }
-  // Where the bytes behind the last ">" that ends a span start; 0 when there is none.
-  std::size_t after_last_end() const {
-    return last_ends_ == 0 ? 0 : last_ends_at_ + simd::LastBit(last_ends_) + 1;
-  }
+  // What the bytes outside spans leave, and those of the span open at the end.
+  std::size_t counted() const { return counted_ + (inside_ ? open_span_ : 0); }
 
  private:
-  // The pair bytes of the block, or nullopt when removing them joins a break tag.
-  std::optional<Mask> FindPairs(std::size_t at, Mask pair_crs, Mask closes) {
+  // Sets `pairs` to the pair bytes of the block; false when removing them joins a break tag.
+  bool FindPairs(std::size_t at, Mask pair_crs, Mask closes, Mask& pairs) {
     const Mask pair_lfs = pair_crs << 1 | lf_carry_;
     lf_carry_ = pair_crs >> 63;
     // A run of pairs can join a break tag only right behind one of a break tag's bytes (so
@@ -199,10 +206,11 @@ class SizeCounter {
     for (Mask runs = pair_crs & ~(closes << 1); runs != 0; runs &= runs - 1) {
       const std::size_t run = at + simd::FirstBit(runs);
       if (run > 0 && IsBreakTagByte(text_[run - 1]) && JoinsBreakTag(text_, run)) {
-        return std::nullopt;
+        return false;
       }
     }
-    return pair_crs | pair_lfs;
+    pairs = pair_crs | pair_lfs;
+    return true;
   }
 
   // The first bytes of the block's break tags, and every byte of theirs, the bytes of one
@@ -239,10 +247,9 @@ class SizeCounter {
 
   bool CountBlock(std::size_t at, const TagBytes& bytes, Mask valid) {
     Mask removed = 0;
-    if (remove_pairs_) {
-      const std::optional<Mask> pairs = FindPairs(at, bytes.pair_crs, bytes.closes);
-      if (!pairs) return false;
-      removed = *pairs;
+    // Most blocks have no pair, and none began in the block before.
+    if (remove_pairs_ && (bytes.pair_crs | lf_carry_) != 0) {
+      if (!FindPairs(at, bytes.pair_crs, bytes.closes, removed)) return false;
     }
     Breaks breaks;
     if ((bytes.break_hints | break_spill_) != 0) breaks = FindBreaks(at, bytes.break_hints);
@@ -259,39 +266,45 @@ class SizeCounter {
     const Mask in_span = inside_after << 1 | Mask{inside_} | starts;
     inside_ = carry || carry_in;
 
-    // Where the bytes behind the last ">" begin is kept as the block and bits of that ">".
-    const bool has_ends = ends != 0;
-    last_ends_at_ = has_ends ? at : last_ends_at_;
-    last_ends_ = has_ends ? ends : last_ends_;
-
-    const Mask counts = kTail ? in_span : ~in_span;
-    counted_ += static_cast<std::size_t>(K::Count(counts & valid & ~removed & ~breaks.bytes));
+    const Mask kept = valid & ~removed & ~breaks.bytes;
+    counted_ += static_cast<std::size_t>(K::Count(~in_span & kept));
     if (breaks.starts != 0) {
-      counted_ += 2 * static_cast<std::size_t>(K::Count(counts & breaks.starts));
+      counted_ += 2 * static_cast<std::size_t>(K::Count(~in_span & breaks.starts));
     }
+    // Outside at the end, no span is open. Inside, the bytes behind the block's last ">" are
+    // all in the span still open; they add to those before when the block has no ">".
+    if (!inside_) {
+      open_span_ = 0;
+      return true;
+    }
+    Mask span = in_span & kept;
+    Mask span_breaks = in_span & breaks.starts;
+    if (ends != 0) {
+      const Mask behind = ~Mask{1} << simd::LastBit(ends);
+      span &= behind;
+      span_breaks &= behind;
+      open_span_ = 0;
+    }
+    open_span_ += static_cast<std::size_t>(K::Count(span));
+    if (span_breaks != 0) open_span_ += 2 * static_cast<std::size_t>(K::Count(span_breaks));
     return true;
   }
 
   std::string_view text_;
   bool remove_pairs_;
-  bool inside_ = false;           // inside a span after the blocks counted so far
-  std::size_t counted_ = 0;       // what the counted bytes leave
-  std::size_t last_ends_at_ = 0;  // the last block with a ">" that ends a span
-  Mask last_ends_ = 0;            // those ">" bits
-  Mask break_spill_ = 0;          // bytes of a break tag that reach into the next block
-  Mask lf_carry_ = 0;             // the next block starts with the LF of a pair
+  bool inside_ = false;        // inside a span after the blocks counted so far
+  std::size_t counted_ = 0;    // what the counted bytes leave
+  std::size_t open_span_ = 0;  // what the span open after the counted blocks leaves
+  Mask break_spill_ = 0;       // bytes of a break tag that reach into the next block
+  Mask lf_carry_ = 0;          // the next block starts with the LF of a pair
 };
 
 // The size of `text`, or nullopt when a break tag forms across removed pairs.
 template <typename K>
 std::optional<std::size_t> CountSize(std::string_view text, bool remove_pairs) {
-  SizeCounter<K, false> outside(text, remove_pairs);
-  if (!outside.Run(0)) return std::nullopt;
-  if (!outside.inside()) return outside.counted();
-  // Behind the last ">" the state is plain: no span, pair or break tag reaches over it.
-  SizeCounter<K, true> open_span(text, remove_pairs);
-  open_span.Run(outside.after_last_end());
-  return outside.counted() + open_span.counted();
+  SizeCounter<K> counter(text, remove_pairs);
+  if (!counter.Run()) return std::nullopt;
+  return counter.counted();
 }
 
 template <typename K>

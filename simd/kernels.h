@@ -15,6 +15,17 @@
 //                            hi = 'z', the ASCII letters in either case
 //   Count(mask)              the set bits of a mask
 //
+// Compares can also be combined on the vectors before a mask is built, which costs one mask
+// extraction for the whole combination instead of one per compare, and lets a scan skip the
+// extraction when nothing matched:
+//
+//   Lanes                    one lane per byte of a block, set or clear
+//   EqualLanes(block, b)     the lanes of the bytes equal to b, as Equal
+//   EqualFoldedLanes(block, s)  as EqualFolded
+//   And(a, b), Or(a, b), AndNot(a, b)   a & b, a | b and a & ~b, lane by lane
+//   Any(lanes)               whether any lane is set
+//   ToMask(lanes)            bit i set where lane i is
+//
 // The scalar kernel is the reference the others are tested against, and the one every build
 // has.
 
@@ -97,6 +108,19 @@ struct ScalarKernel {
   }
 
   static int Count(Mask mask) { return std::popcount(mask); }
+
+  // Here the lanes are the mask itself.
+  using Lanes = Mask;
+
+  static Lanes EqualLanes(const Block& block, char byte) { return Equal(block, byte); }
+  static Lanes EqualFoldedLanes(const Block& block, char small) {
+    return EqualFolded(block, small);
+  }
+  static Lanes And(Lanes a, Lanes b) { return a & b; }
+  static Lanes Or(Lanes a, Lanes b) { return a | b; }
+  static Lanes AndNot(Lanes a, Lanes b) { return a & ~b; }
+  static bool Any(Lanes lanes) { return lanes != 0; }
+  static Mask ToMask(Lanes lanes) { return lanes; }
 };
 
 #if defined(PAGEFIELDS_SIMD_X86)
@@ -161,6 +185,53 @@ struct Sse2Kernel {
   }
 
   static int Count(Mask mask) { return std::popcount(mask); }
+
+  struct Lanes {
+    __m128i part[4];
+  };
+
+  [[PAGEFIELDS_SSE2]] static Lanes EqualLanes(const Block& block, char byte) {
+    const __m128i wanted = _mm_set1_epi8(byte);
+    Lanes lanes;
+    for (int i = 0; i < 4; ++i) lanes.part[i] = _mm_cmpeq_epi8(block.part[i], wanted);
+    return lanes;
+  }
+
+  [[PAGEFIELDS_SSE2]] static Lanes EqualFoldedLanes(const Block& block, char small) {
+    const __m128i wanted = _mm_set1_epi8(small);
+    const __m128i case_bit = _mm_set1_epi8(0x20);
+    Lanes lanes;
+    for (int i = 0; i < 4; ++i) {
+      lanes.part[i] = _mm_cmpeq_epi8(_mm_or_si128(block.part[i], case_bit), wanted);
+    }
+    return lanes;
+  }
+
+  [[PAGEFIELDS_SSE2]] static Lanes And(const Lanes& a, const Lanes& b) {
+    Lanes lanes;
+    for (int i = 0; i < 4; ++i) lanes.part[i] = _mm_and_si128(a.part[i], b.part[i]);
+    return lanes;
+  }
+
+  [[PAGEFIELDS_SSE2]] static Lanes Or(const Lanes& a, const Lanes& b) {
+    Lanes lanes;
+    for (int i = 0; i < 4; ++i) lanes.part[i] = _mm_or_si128(a.part[i], b.part[i]);
+    return lanes;
+  }
+
+  [[PAGEFIELDS_SSE2]] static Lanes AndNot(const Lanes& a, const Lanes& b) {
+    Lanes lanes;
+    for (int i = 0; i < 4; ++i) lanes.part[i] = _mm_andnot_si128(b.part[i], a.part[i]);
+    return lanes;
+  }
+
+  [[PAGEFIELDS_SSE2]] static bool Any(const Lanes& lanes) {
+    const __m128i all = _mm_or_si128(_mm_or_si128(lanes.part[0], lanes.part[1]),
+                                     _mm_or_si128(lanes.part[2], lanes.part[3]));
+    return _mm_movemask_epi8(all) != 0;
+  }
+
+  [[PAGEFIELDS_SSE2]] static Mask ToMask(const Lanes& lanes) { return ToMask(lanes.part); }
 
  private:
   // The bytes that, with the bits of `set` set, lie in [low, high]. byte - low, taken as
@@ -242,6 +313,44 @@ struct Avx2Kernel {
   }
 
   [[gnu::target("popcnt")]] static int Count(Mask mask) { return __builtin_popcountll(mask); }
+
+  struct Lanes {
+    __m256i low;
+    __m256i high;
+  };
+
+  [[PAGEFIELDS_AVX2]] static Lanes EqualLanes(const Block& block, char byte) {
+    const __m256i wanted = _mm256_set1_epi8(byte);
+    return {_mm256_cmpeq_epi8(block.low, wanted), _mm256_cmpeq_epi8(block.high, wanted)};
+  }
+
+  [[PAGEFIELDS_AVX2]] static Lanes EqualFoldedLanes(const Block& block, char small) {
+    const __m256i wanted = _mm256_set1_epi8(small);
+    const __m256i case_bit = _mm256_set1_epi8(0x20);
+    return {_mm256_cmpeq_epi8(_mm256_or_si256(block.low, case_bit), wanted),
+            _mm256_cmpeq_epi8(_mm256_or_si256(block.high, case_bit), wanted)};
+  }
+
+  [[PAGEFIELDS_AVX2]] static Lanes And(const Lanes& a, const Lanes& b) {
+    return {_mm256_and_si256(a.low, b.low), _mm256_and_si256(a.high, b.high)};
+  }
+
+  [[PAGEFIELDS_AVX2]] static Lanes Or(const Lanes& a, const Lanes& b) {
+    return {_mm256_or_si256(a.low, b.low), _mm256_or_si256(a.high, b.high)};
+  }
+
+  [[PAGEFIELDS_AVX2]] static Lanes AndNot(const Lanes& a, const Lanes& b) {
+    return {_mm256_andnot_si256(b.low, a.low), _mm256_andnot_si256(b.high, a.high)};
+  }
+
+  [[PAGEFIELDS_AVX2]] static bool Any(const Lanes& lanes) {
+    const __m256i all = _mm256_or_si256(lanes.low, lanes.high);
+    return _mm256_testz_si256(all, all) == 0;
+  }
+
+  [[PAGEFIELDS_AVX2]] static Mask ToMask(const Lanes& lanes) {
+    return ToMask(lanes.low, lanes.high);
+  }
 
  private:
   // As Sse2Kernel::InRangeOr.

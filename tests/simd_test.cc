@@ -34,13 +34,24 @@ std::string RandomText(std::mt19937& random, std::size_t size) {
   return text;
 }
 
-// Every kernel operation on the block at `at`, in one list, so that one comparison covers
-// them all.
+// Every kernel operation on the block at `at` (and the one a byte behind it), in one list, so
+// that one comparison covers them all.
 std::vector<Mask> AllOperations(const char* at) {
   return simd::Dispatch([&](auto kernel) {
     using K = decltype(kernel);
     const typename K::Block block = K::Load(at);
+    const typename K::Block ahead = K::Load(at + 1);
+    const typename K::Lanes opens = K::EqualLanes(block, '<');
+    const typename K::Lanes letters = K::EqualFoldedLanes(block, 'a');
     return std::vector<Mask>{
+        K::ToMask(opens),
+        K::ToMask(letters),
+        K::ToMask(K::And(K::EqualFoldedLanes(block, 'x'), K::EqualLanes(ahead, '>'))),
+        K::ToMask(K::Or(opens, K::EqualLanes(ahead, '\xFF'))),
+        K::ToMask(K::AndNot(letters, K::EqualLanes(block, 'A'))),
+        K::ToMask(K::AndNot(K::Or(opens, letters), K::EqualLanes(ahead, '>'))),
+        Mask{K::Any(K::And(opens, K::EqualLanes(ahead, '<')))},
+        Mask{K::Any(K::EqualLanes(block, 'q'))},  // not in the alphabet
         K::Equal(block, '<'),
         K::Equal(block, '\xFF'),
         K::Equal(block, '\0'),
@@ -60,7 +71,7 @@ std::vector<Mask> AllOperations(const char* at) {
 TEST(SimdKernels, EveryOperationAgreesWithTheScalarKernel) {
   std::mt19937 random(7);
   const std::string text = RandomText(random, 4096);
-  for (std::size_t at = 0; at + simd::kBlockSize <= text.size(); at += 13) {
+  for (std::size_t at = 0; at + simd::kBlockSize < text.size(); at += 13) {
     std::vector<Mask> expected;
     {
       const simd::ScopedIsa scalar(Isa::kScalar);
@@ -74,14 +85,37 @@ TEST(SimdKernels, EveryOperationAgreesWithTheScalarKernel) {
 }
 
 TEST(SimdKernels, ScalarKernelReadsEachByteByTheRule) {
-  std::string block(simd::kBlockSize, 'z');
+  std::string block(simd::kBlockSize + 1, 'z');
   block[0] = 'A';
   block[5] = 'a';
   block[63] = '\xC0';
   const simd::ScopedIsa scalar(Isa::kScalar);
-  EXPECT_EQ(AllOperations(block.data())[5], Mask{1} | Mask{1} << 5);     // 'a' in either case
-  EXPECT_EQ(AllOperations(block.data())[8], Mask{1} << 63);              // 0xC0..0xFF
-  EXPECT_EQ(AllOperations(block.data())[10], ~Mask{0} ^ Mask{1} << 63);  // letters
+  constexpr std::size_t kPlain = 8;  // where the operations without lanes start
+  EXPECT_EQ(AllOperations(block.data())[kPlain + 5], Mask{1} | Mask{1} << 5);     // 'a', 'A'
+  EXPECT_EQ(AllOperations(block.data())[kPlain + 8], Mask{1} << 63);              // 0xC0..0xFF
+  EXPECT_EQ(AllOperations(block.data())[kPlain + 10], ~Mask{0} ^ Mask{1} << 63);  // letters
+  EXPECT_EQ(AllOperations(block.data())[1], Mask{1} | Mask{1} << 5);
+  EXPECT_EQ(AllOperations(block.data())[4], Mask{1} << 5);  // 'a' but not 'A'
+}
+
+// Any and ToMask on a block with one lane set, at every lane (each vector part and each
+// half of it), and on one with none.
+TEST(SimdKernels, AnyAndToMaskSeeEveryLane) {
+  for (const Isa isa : RunnableIsas()) {
+    const simd::ScopedIsa held(isa);
+    for (std::size_t lane = 0; lane <= simd::kBlockSize; ++lane) {
+      std::string block(simd::kBlockSize, 'z');
+      if (lane < simd::kBlockSize) block[lane] = '<';
+      const auto [any, mask] = simd::Dispatch([&](auto kernel) {
+        using K = decltype(kernel);
+        const typename K::Lanes opens = K::EqualLanes(K::Load(block.data()), '<');
+        return std::pair{K::Any(opens), K::ToMask(opens)};
+      });
+      EXPECT_EQ(any, lane < simd::kBlockSize) << simd::IsaName(isa) << " lane " << lane;
+      EXPECT_EQ(mask, lane < simd::kBlockSize ? Mask{1} << lane : 0)
+          << simd::IsaName(isa) << " lane " << lane;
+    }
+  }
 }
 
 // Byte-by-byte readings of the walks, for "x" followed by ">" (one byte read ahead).

@@ -11,6 +11,7 @@
 
 #include "extract/noindex.h"
 #include "simd/isa.h"
+#include "simd/kernels.h"
 #include "tests/each_isa.h"
 #include "tests/model/plain_model.h"
 
@@ -90,6 +91,34 @@ TEST(MeasureTextSize, AgreesWithThePlainRulesOnMarkerRichTexts) {
     for (const simd::Isa isa : RunnableIsas()) {
       const simd::ScopedIsa held(isa);
       ASSERT_EQ(MeasureTextSize(text), expected) << simd::IsaName(isa) << " " << text;
+    }
+  }
+}
+
+// The span still open at the end is counted as the blocks go: its count restarts at every
+// ">" that ends a span, wherever the last one falls in its block, and runs over blocks with
+// no ">" at all, with the pairs and break tags inside it and spans that closed before it.
+TEST(MeasureTextSize, OpenSpanCountedFromItsLastEndOnAgreesWithThePlainRules) {
+  const std::string heads[] = {"", "ab", "<a>", "<a>\r\n<p>x", "<b>c<br>d"};
+  const std::string tails[] = {
+      "<" + std::string(150, 'x'),
+      "yy<" + std::string(70, 'x') + "\r\n<p><BR>" + std::string(80, '<'),
+      "<<p>" + std::string(64, '\r') + "\n<Br>",
+      "\r\n<p><BR>\r\n<p><BR>\r\n<p><BR>\r\n<p><BR>\r\n<p><BR>\r\n<p><BR>\r\n<p><BR><B",
+  };
+  for (const std::string& head : heads) {
+    for (const std::string& tail : tails) {
+      for (std::size_t last_end = 0; last_end < 2 * simd::kBlockSize + 8; ++last_end) {
+        std::string text = head;
+        while (text.size() < last_end) text += (text.size() % 7 == 3) ? '<' : 'z';
+        text += '>';
+        text += tail;
+        const std::int32_t expected = model::ModelTextSize(text);
+        for (const simd::Isa isa : RunnableIsas()) {
+          const simd::ScopedIsa held(isa);
+          ASSERT_EQ(MeasureTextSize(text), expected) << simd::IsaName(isa) << " " << text;
+        }
+      }
     }
   }
 }
