@@ -71,7 +71,8 @@ struct ValueRange {
 };
 
 // The classes of bytes the walk asks about.
-enum class ByteClass { kTagEnd, kDoubleQuote, kSingleQuote, kBlank, kColon, kCount };
+// kCut: '#' and '?', which end a value's local part.
+enum class ByteClass { kTagEnd, kDoubleQuote, kSingleQuote, kBlank, kColon, kCut, kNul, kCount };
 
 // The bytes of the 64 from `at` that are of each class, each class found at its first
 // question and kept, so that the questions about an anchor's tag, value and kind, and about
@@ -102,12 +103,17 @@ class TagWindow {
  private:
   template <ByteClass kClass>
   static simd::Mask Select(const char* at) {
-    constexpr char kByte = kClass == ByteClass::kTagEnd        ? '>'
-                           : kClass == ByteClass::kDoubleQuote ? '"'
-                           : kClass == ByteClass::kSingleQuote ? '\''
-                           : kClass == ByteClass::kBlank       ? ' '
-                                                               : ':';
-    return K::Equal(K::Load(at), kByte);
+    if constexpr (kClass == ByteClass::kCut) {
+      return K::AnyOf(K::Load(at), '#', '?');
+    } else {
+      constexpr char kByte = kClass == ByteClass::kTagEnd        ? '>'
+                             : kClass == ByteClass::kDoubleQuote ? '"'
+                             : kClass == ByteClass::kSingleQuote ? '\''
+                             : kClass == ByteClass::kBlank       ? ' '
+                             : kClass == ByteClass::kColon       ? ':'
+                                                                 : '\0';
+      return K::Equal(K::Load(at), kByte);
+    }
   }
 
   std::size_t at_;
@@ -195,9 +201,13 @@ class AnchorWalk {
   // The value without its fragment and query: up to the first '#' or '?'. This and
   // QueriedLength go by ForwardSearch, which searches a short range by itself, so a probe
   // that stops at the first missing target never reads to the end of the text for a byte
-  // that is rare there.
+  // that is rare there. A value inside the window is read from it.
   ValueRange LocalPart(ValueRange value) {
     ValueRange local = value;
+    if (const std::optional<simd::Mask> cuts = WindowBitsOf<ByteClass::kCut>(value)) {
+      if (*cuts != 0) local.end = value.begin + simd::FirstBit(*cuts);
+      return local;
+    }
     for (ForwardSearch* cut : {&hashes_, &questions_}) {
       const int at = cut->Within(Position(value.begin), Position(value.end));
       if (at != 0) local.end = std::min(local.end, static_cast<std::size_t>(at) - 1);
@@ -207,6 +217,9 @@ class AnchorWalk {
 
   // Bytes of the value that a NUL-terminated path query sees.
   int QueriedLength(ValueRange value) {
+    if (const std::optional<simd::Mask> nuls = WindowBitsOf<ByteClass::kNul>(value)) {
+      return static_cast<int>(*nuls != 0 ? simd::FirstBit(*nuls) : value.end - value.begin);
+    }
     const int nul = nuls_.Within(Position(value.begin), Position(value.end));
     return nul != 0 ? nul - Position(value.begin) : static_cast<int>(value.end - value.begin);
   }
@@ -234,6 +247,14 @@ class AnchorWalk {
   template <ByteClass kClass>
   simd::Mask Bits() {
     return window_.template Bits<kClass>(document_.data());
+  }
+
+  // The bytes of a class in `value` (bit i for its byte i), when the window holds all of it.
+  template <ByteClass kClass>
+  std::optional<simd::Mask> WindowBitsOf(ValueRange value) {
+    if (!InWindow(value.begin) || value.end - window_.At() > simd::kBlockSize) return {};
+    return (Bits<kClass>() >> (value.begin - window_.At())) &
+           simd::LowBits(value.end - value.begin);
   }
 
   // The first byte of a class in [begin, end), or end, for a question about the tag of the

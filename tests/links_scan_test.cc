@@ -11,6 +11,7 @@
 
 #include "extract/link_kind.h"
 #include "extract/links.h"
+#include "platform/file_access.h"
 #include "simd/dispatch.h"
 #include "tests/each_isa.h"
 #include "tests/model/plain_model.h"
@@ -159,6 +160,32 @@ TEST(LinkScan, AgreesWithThePlainModelOnPagesOfManyBlocks) {
       ASSERT_EQ(Walk(document, true).broken, probed.broken)
           << simd::IsaName(isa) << " round " << round;
     }
+  }
+}
+
+TEST(LinkScan, ProbesAPathUpToItsFirstNulAtTheLongestQueryableLength) {
+  // The query sees the path up to the NUL: "x" after the folder is just queryable, while the
+  // whole value would not be.
+  const std::string folder(platform::kLongestQueryablePath - 1, 'f');
+  const std::string document = "<p><a href=\"x" + std::string("\0", 1) + "yz\">x</a>" +
+                               std::string(100, ' ') + "<a href=\"zz" + std::string("\0", 1) +
+                               "\">z</a>" + std::string(100, ' ');
+  std::vector<std::string> queried;
+  const TargetCheck exists = [&](const std::string& path) {
+    queried.push_back(path.c_str());
+    return true;
+  };
+  for (const simd::Isa isa : RunnableIsas()) {
+    const simd::ScopedIsa held(isa);
+    queried.clear();
+    LinkCounts counts;
+    counts.InternalCount = kProbeBrokenLinks;
+    std::string broken;
+    ScanLinks(folder, document, counts, broken, {exists});
+    EXPECT_EQ(counts.InternalCount, 2) << simd::IsaName(isa);
+    // "zz" makes the path one byte too long, so that target counts as missing unqueried.
+    EXPECT_EQ(broken, "zz" + std::string("\0", 1)) << simd::IsaName(isa);
+    EXPECT_EQ(queried, std::vector<std::string>{folder + "x"}) << simd::IsaName(isa);
   }
 }
 
