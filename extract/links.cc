@@ -70,17 +70,68 @@ struct ValueRange {
   std::size_t end;
 };
 
+// The classes of bytes the walk asks about.
+// kCut: '#' and '?', which end a value's local part.
+enum class ByteClass { kTagEnd, kDoubleQuote, kSingleQuote, kBlank, kColon, kCut, kNul, kCount };
+
+// The bytes of the 64 from `at` that are of each class, each class found at its first
+// question and kept, so that the questions about an anchor's tag, value and kind, and about
+// the anchors that share its tag, cost a shift and a bit search each.
+template <typename K>
+class TagWindow {
+ public:
+  explicit TagWindow(std::size_t at) : at_(at) {}
+
+  std::size_t At() const { return at_; }
+
+  // A window of the bytes from `at`; the text must hold at least 64 bytes there.
+  void Open(std::size_t at) {
+    at_ = at;
+    known_ = 0;
+  }
+
+  template <ByteClass kClass>
+  simd::Mask Bits(const char* document) {
+    constexpr unsigned kBit = 1u << static_cast<unsigned>(kClass);
+    if ((known_ & kBit) == 0) {
+      known_ |= kBit;
+      bits_[static_cast<std::size_t>(kClass)] = Select<kClass>(document + at_);
+    }
+    return bits_[static_cast<std::size_t>(kClass)];
+  }
+
+ private:
+  template <ByteClass kClass>
+  static simd::Mask Select(const char* at) {
+    if constexpr (kClass == ByteClass::kCut) {
+      return K::AnyOf(K::Load(at), '#', '?');
+    } else {
+      constexpr char kByte = kClass == ByteClass::kTagEnd        ? '>'
+                             : kClass == ByteClass::kDoubleQuote ? '"'
+                             : kClass == ByteClass::kSingleQuote ? '\''
+                             : kClass == ByteClass::kBlank       ? ' '
+                             : kClass == ByteClass::kColon       ? ':'
+                                                                 : '\0';
+      return K::Equal(K::Load(at), kByte);
+    }
+  }
+
+  std::size_t at_;
+  unsigned known_ = 0;  // bit c: bits_[c] is found
+  simd::Mask bits_[static_cast<std::size_t>(ByteClass::kCount)] = {};
+};
+
 // The searches of one walk over the anchors. Every walk position only moves right: anchors,
 // their tag texts and their values begin further right each time (a later anchor's first
 // "href=" is never before an earlier one's), so each needle is searched through the
-// document about once, and the places found in the last block read of each are kept as bits,
-// so a question close behind the one before costs a few bit operations instead of a read.
+// document about once. A question that the 64 bytes read last cannot answer reads the 64 from
+// the anchor it is about, once per anchor at most.
 template <typename K>
 class AnchorWalk {
  public:
   explicit AnchorWalk(std::string_view document)
       : document_(document),
-        window_at_(document.size()),
+        window_(document.size()),
         anchors_(document, {}),
         tag_ends_(document, {}),
         double_quotes_(document, {}),
@@ -97,13 +148,7 @@ class AnchorWalk {
   std::size_t TagEnd(std::size_t anchor) {
     // The last answer stays right up to itself: no ">" lies between the anchor before and it.
     if (anchor < tag_end_after_) return tag_end_after_ - 1;
-    // A new tag: its end, its value and the value's ':' bytes usually lie in the 64 bytes
-    // from the anchor, so they are read once for all of these questions.
-    if (End() - anchor >= simd::kBlockSize) {
-      window_at_ = anchor;
-      window_ = K::Load(document_.data() + anchor);
-    }
-    const std::size_t tag_end = FirstWithin(tag_ends_, '>', anchor, End());
+    const std::size_t tag_end = FirstWithin<ByteClass::kTagEnd>(tag_ends_, anchor, anchor, End());
     tag_end_after_ = tag_end + 1;
     return tag_end;
   }
@@ -120,19 +165,21 @@ class AnchorWalk {
     return SearchHref(anchor, tag_end);
   }
 
-  // The link value behind the "href=" at `href`, in a tag text that ends before `tag_end`.
-  ValueRange ValueOf(std::size_t href, std::size_t tag_end) {
+  // The link value behind the "href=" at `href`, in the tag text of the anchor at `anchor`
+  // that ends before `tag_end`.
+  ValueRange ValueOf(std::size_t anchor, std::size_t href, std::size_t tag_end) {
     const std::size_t rest = href + 5;  // R, the tag text behind "href=", spans [rest, tag_end)
     if (rest >= tag_end) return {rest, rest};
     const char quote = document_[rest];
     if (quote == '"' || quote == '\'') {
-      const std::size_t closing = quote == '"'
-                                      ? FirstWithin(double_quotes_, '"', rest + 1, tag_end)
-                                      : FirstWithin(single_quotes_, '\'', rest + 1, tag_end);
+      const std::size_t closing =
+          quote == '"'
+              ? FirstWithin<ByteClass::kDoubleQuote>(double_quotes_, anchor, rest + 1, tag_end)
+              : FirstWithin<ByteClass::kSingleQuote>(single_quotes_, anchor, rest + 1, tag_end);
       return closing != tag_end ? ValueRange{rest + 1, closing} : ValueRange{rest, tag_end};
     }
     // Only a blank ends an unquoted value, and never one in its first byte.
-    return {rest, FirstWithin(blanks_, ' ', rest + 1, tag_end)};
+    return {rest, FirstWithin<ByteClass::kBlank>(blanks_, anchor, rest + 1, tag_end)};
   }
 
   LinkKind KindOf(ValueRange value) {
@@ -142,8 +189,8 @@ class AnchorWalk {
     // that costs at most the document's length over the whole walk.
     if (text.size() <= ForwardSearch::kShortRange && value.begin >= classified_to_) {
       classified_to_ = value.end;
-      if (InWindow(value.begin) && value.end - window_at_ <= simd::kBlockSize) {
-        const simd::Mask colons = K::Equal(window_, ':') >> (value.begin - window_at_);
+      if (InWindow(value.begin) && value.end - window_.At() <= simd::kBlockSize) {
+        const simd::Mask colons = Bits<ByteClass::kColon>() >> (value.begin - window_.At());
         return KindOfColons(text, colons & simd::LowBits(text.size()));
       }
       return KindOfShort<K>(document_, value.begin, value.end);
@@ -154,9 +201,13 @@ class AnchorWalk {
   // The value without its fragment and query: up to the first '#' or '?'. This and
   // QueriedLength go by ForwardSearch, which searches a short range by itself, so a probe
   // that stops at the first missing target never reads to the end of the text for a byte
-  // that is rare there.
+  // that is rare there. A value inside the window is read from it.
   ValueRange LocalPart(ValueRange value) {
     ValueRange local = value;
+    if (const std::optional<simd::Mask> cuts = WindowBitsOf<ByteClass::kCut>(value)) {
+      if (*cuts != 0) local.end = value.begin + simd::FirstBit(*cuts);
+      return local;
+    }
     for (ForwardSearch* cut : {&hashes_, &questions_}) {
       const int at = cut->Within(Position(value.begin), Position(value.end));
       if (at != 0) local.end = std::min(local.end, static_cast<std::size_t>(at) - 1);
@@ -166,6 +217,9 @@ class AnchorWalk {
 
   // Bytes of the value that a NUL-terminated path query sees.
   int QueriedLength(ValueRange value) {
+    if (const std::optional<simd::Mask> nuls = WindowBitsOf<ByteClass::kNul>(value)) {
+      return static_cast<int>(*nuls != 0 ? simd::FirstBit(*nuls) : value.end - value.begin);
+    }
     const int nul = nuls_.Within(Position(value.begin), Position(value.end));
     return nul != 0 ? nul - Position(value.begin) : static_cast<int>(value.end - value.begin);
   }
@@ -186,20 +240,49 @@ class AnchorWalk {
   }
 
  private:
-  bool InWindow(std::size_t at) const {
-    return at >= window_at_ && at - window_at_ < simd::kBlockSize && window_at_ != End();
+  // Whether `at` lies in the window; before the first window opens, no position of the
+  // document does.
+  bool InWindow(std::size_t at) const { return at - window_.At() < simd::kBlockSize; }
+
+  template <ByteClass kClass>
+  simd::Mask Bits() {
+    return window_.template Bits<kClass>(document_.data());
   }
 
-  // The first `byte` in [begin, end), or end: from the window where it decides, else from
-  // the stream of that byte's places.
-  template <typename Stream>
-  std::size_t FirstWithin(Stream& stream, char byte, std::size_t begin, std::size_t end) {
-    if (InWindow(begin)) {
-      const simd::Mask found = K::Equal(window_, byte) & ~simd::LowBits(begin - window_at_);
-      if (found != 0) return std::min(window_at_ + simd::FirstBit(found), end);
-      if (end - window_at_ <= simd::kBlockSize) return end;
+  // The bytes of a class in `value` (bit i for its byte i), when the window holds all of it.
+  template <ByteClass kClass>
+  std::optional<simd::Mask> WindowBitsOf(ValueRange value) {
+    if (!InWindow(value.begin) || value.end - window_.At() > simd::kBlockSize) return {};
+    return (Bits<kClass>() >> (value.begin - window_.At())) &
+           simd::LowBits(value.end - value.begin);
+  }
+
+  // The first byte of a class in [begin, end), or end, for a question about the tag of the
+  // anchor at `anchor`: from the window where it decides; where it does not, and the window
+  // does not start at that anchor, from a window there; else from the stream of the class's
+  // places.
+  template <ByteClass kClass, typename Stream>
+  std::size_t FirstWithin(Stream& stream, std::size_t anchor, std::size_t begin, std::size_t end) {
+    std::size_t found = 0;
+    if (WindowDecides<kClass>(begin, end, found)) return found;
+    if (anchor != window_.At() && End() - anchor >= simd::kBlockSize) {
+      window_.Open(anchor);
+      if (WindowDecides<kClass>(begin, end, found)) return found;
     }
     return stream.Within(begin, end);
+  }
+
+  // Whether the window holds the answer to FirstWithin's question, and then puts it in `found`.
+  template <ByteClass kClass>
+  bool WindowDecides(std::size_t begin, std::size_t end, std::size_t& found) {
+    if (!InWindow(begin)) return false;
+    const simd::Mask later = Bits<kClass>() >> (begin - window_.At());
+    if (later != 0) {
+      found = std::min(begin + simd::FirstBit(later), end);
+      return true;
+    }
+    found = end;
+    return end - window_.At() <= simd::kBlockSize;
   }
 
   // The searches behind the shortcuts of HrefOf and KindOf, which most anchors never need;
@@ -219,8 +302,7 @@ class AnchorWalk {
   std::string_view document_;
   std::size_t classified_to_ = 0;  // end of the last value that KindOfShort read
   std::size_t tag_end_after_ = 0;  // one past the last tag end found; 0 before the first
-  std::size_t window_at_;          // where the 64 bytes of window_ start; End() before any
-  typename K::Block window_{};
+  TagWindow<K> window_;  // before the first opens, at End(): no position of the text is in it
   Forward<AnchorStarts<K>> anchors_;
   Forward<ByteIs<K, '>'>> tag_ends_;
   Forward<ByteIs<K, '"'>> double_quotes_;
@@ -277,7 +359,7 @@ void WalkLinks(std::string_view folder, std::string_view document, LinkCounts& c
     }
     // The anchors before the "href=" share the tag end and the "href=", so their value too.
     const int sharing = 1 + walk.AnchorsBetween(anchor, href);
-    const ValueRange value = walk.ValueOf(href, tag_end);
+    const ValueRange value = walk.ValueOf(anchor, href, tag_end);
     const LinkKind kind = walk.KindOf(value);
     from = href + 1;
     if (kind == LinkKind::kWeb) {

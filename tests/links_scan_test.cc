@@ -11,6 +11,7 @@
 
 #include "extract/link_kind.h"
 #include "extract/links.h"
+#include "platform/file_access.h"
 #include "simd/dispatch.h"
 #include "tests/each_isa.h"
 #include "tests/model/plain_model.h"
@@ -95,6 +96,95 @@ TEST(LinkScan, FindsTheAnchorsOfLongPagesAcrossEveryBlockEnd) {
       ASSERT_EQ(walked.internal, 0) << simd::IsaName(isa) << " at " << at;
       ASSERT_EQ(expected.web + expected.mail + expected.internal, 2) << "model at " << at;
     }
+  }
+}
+
+TEST(LinkScan, AgreesWithThePlainModelWhereValuesAndTagsEndAroundA64ByteWindow) {
+  // Anchors that share one tag, or follow each other closely, each with a value whose end
+  // moves through the 64 bytes after the anchor and past them: the walk answers these from
+  // the bytes read at one anchor, or reads again at a later one.
+  const model::AttributeQuery query = [](const std::string& path) {
+    return SiteHas(path) ? 0u : model::kQueryFailed;
+  };
+  struct Chain {
+    std::string opening;  // the anchor and its "href=" up to the value
+    std::string closing;  // what ends the value
+  };
+  const Chain chains[] = {
+      {"<a href=", " "},        {"<a\thref=", " "},
+      {"<A HREF=\"", "\""},     {"<a href='", "'"},
+      {"<a href=", ">x</a>"},   {"<a\r\nhref=\"http://", "\">"},
+      {"<a href=mailto:", " "}, {"<a title=\" \" href=", ">"},
+      {"<a href=", " >"},       {"<a href='", "' >"},
+  };
+  for (const Chain& chain : chains) {
+    for (std::size_t length = 0; length < 140; ++length) {
+      std::string document = "<p>";
+      for (int link = 0; link < 4; ++link) {
+        document +=
+            chain.opening + std::string(length + link, link % 2 == 0 ? 'x' : ':') + chain.closing;
+      }
+      document += ">" + std::string(70, 'y');
+      const model::ModelLinks counted = model::ModelScanLinks("site/", document, false, query);
+      const model::ModelLinks probed = model::ModelScanLinks("site/", document, true, query);
+      for (const simd::Isa isa : RunnableIsas()) {
+        const simd::ScopedIsa held(isa);
+        const model::ModelLinks walked = Walk(document, false);
+        ASSERT_EQ(walked.web, counted.web) << simd::IsaName(isa) << ": " << document;
+        ASSERT_EQ(walked.mail, counted.mail) << simd::IsaName(isa) << ": " << document;
+        ASSERT_EQ(walked.internal, counted.internal) << simd::IsaName(isa) << ": " << document;
+        ASSERT_EQ(Walk(document, true).broken, probed.broken)
+            << simd::IsaName(isa) << ": " << document;
+      }
+    }
+  }
+}
+
+TEST(LinkScan, AgreesWithThePlainModelOnPagesOfManyBlocks) {
+  const model::AttributeQuery query = [](const std::string& path) {
+    return SiteHas(path) ? 0u : model::kQueryFailed;
+  };
+  std::mt19937 random(11);
+  for (int round = 0; round < 40; ++round) {
+    // Some 1.5 to 5 KB: many anchors, each question asked far from the text's end.
+    const std::string document = RandomDocument(random, 500 + 30 * round);
+    const model::ModelLinks counted = model::ModelScanLinks("site/", document, false, query);
+    const model::ModelLinks probed = model::ModelScanLinks("site/", document, true, query);
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      const model::ModelLinks walked = Walk(document, false);
+      ASSERT_EQ(walked.web, counted.web) << simd::IsaName(isa) << " round " << round;
+      ASSERT_EQ(walked.mail, counted.mail) << simd::IsaName(isa) << " round " << round;
+      ASSERT_EQ(walked.internal, counted.internal) << simd::IsaName(isa) << " round " << round;
+      ASSERT_EQ(Walk(document, true).broken, probed.broken)
+          << simd::IsaName(isa) << " round " << round;
+    }
+  }
+}
+
+TEST(LinkScan, ProbesAPathUpToItsFirstNulAtTheLongestQueryableLength) {
+  // The query sees the path up to the NUL: "x" after the folder is just queryable, while the
+  // whole value would not be.
+  const std::string folder(platform::kLongestQueryablePath - 1, 'f');
+  const std::string document = "<p><a href=\"x" + std::string("\0", 1) + "yz\">x</a>" +
+                               std::string(100, ' ') + "<a href=\"zz" + std::string("\0", 1) +
+                               "\">z</a>" + std::string(100, ' ');
+  std::vector<std::string> queried;
+  const TargetCheck exists = [&](const std::string& path) {
+    queried.push_back(path.c_str());
+    return true;
+  };
+  for (const simd::Isa isa : RunnableIsas()) {
+    const simd::ScopedIsa held(isa);
+    queried.clear();
+    LinkCounts counts;
+    counts.InternalCount = kProbeBrokenLinks;
+    std::string broken;
+    ScanLinks(folder, document, counts, broken, {exists});
+    EXPECT_EQ(counts.InternalCount, 2) << simd::IsaName(isa);
+    // "zz" makes the path one byte too long, so that target counts as missing unqueried.
+    EXPECT_EQ(broken, "zz" + std::string("\0", 1)) << simd::IsaName(isa);
+    EXPECT_EQ(queried, std::vector<std::string>{folder + "x"}) << simd::IsaName(isa);
   }
 }
 
