@@ -178,9 +178,8 @@ TEST(LinkScan, ProbesAPathUpToItsFirstNulAtTheLongestQueryableLength) {
     const simd::ScopedIsa held(isa);
     queried.clear();
     LinkCounts counts;
-    counts.InternalCount = kProbeBrokenLinks;
     std::string broken;
-    ScanLinks(folder, document, counts, broken, {exists});
+    ScanLinks(folder, document, counts, broken, {.probe = true, .exists = exists});
     EXPECT_EQ(counts.InternalCount, 2) << simd::IsaName(isa);
     // "zz" makes the path one byte too long, so that target counts as missing unqueried.
     EXPECT_EQ(broken, "zz" + std::string("\0", 1)) << simd::IsaName(isa);
