@@ -6,24 +6,29 @@
 // A selector is a callable `Mask(const char* at)` that loads the block at `at` with a kernel
 // and combines the kernel's masks, e.g. `K::AnyOf(K::Load(at), '\r', '<')`. One that also
 // reads bytes behind the block (a pair of bytes, "x>") names how many as kReadAhead.
-// Pass a function object (a struct with operator() or a lambda), not a function's name: a call
-// through a function pointer is not inlined into the kernel's run (see dispatch.h), and the
-// selector would then be compiled for the baseline and call every kernel operation.
+// A selector is a function object (a struct with operator() or a lambda), never a function's
+// name: a call through a function pointer is not inlined into the kernel's run (see
+// dispatch.h), and the selector would then be compiled for the baseline and call every kernel
+// operation out of line. The walks below refuse anything else.
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #include "simd/kernels.h"
 
 namespace pagefields::simd {
 
+template <typename T>
+concept FunctionObject = std::is_class_v<T>;
+
 // What the selector makes of the block at `at` of `text` (at < text.size()), read in place
 // where the text holds the block and the bytes read ahead, else from a zero-padded copy:
 // behind the text the selector sees NUL bytes. For selectors that give several masks at once
 // (a struct of them); the bits past the end are theirs to clear (LowBits(text.size() - at)).
-template <std::size_t kReadAhead = 0, typename Selector>
+template <std::size_t kReadAhead = 0, FunctionObject Selector>
 auto SelectAt(std::string_view text, std::size_t at, const Selector& select) {
   const std::size_t left = text.size() - at;
   if (left >= kBlockSize + kReadAhead) return select(text.data() + at);
@@ -34,7 +39,7 @@ auto SelectAt(std::string_view text, std::size_t at, const Selector& select) {
 
 // The selector's mask of the block at `at` of `text` (at < text.size()), with the bits past
 // the end of the text clear. Behind the text the selector sees NUL bytes.
-template <std::size_t kReadAhead = 0, typename Selector>
+template <std::size_t kReadAhead = 0, FunctionObject Selector>
 Mask MaskAt(std::string_view text, std::size_t at, const Selector& select) {
   const std::size_t left = text.size() - at;
   if (left >= kBlockSize + kReadAhead) return select(text.data() + at);
@@ -44,7 +49,7 @@ Mask MaskAt(std::string_view text, std::size_t at, const Selector& select) {
 // The first position in [from, to) whose bit the selector sets, or `to` when none does
 // (to <= text.size()). Whole blocks are read while the text holds them, also past `to`, so a
 // short range inside a long text goes by blocks too.
-template <std::size_t kReadAhead = 0, typename Selector>
+template <std::size_t kReadAhead = 0, FunctionObject Selector>
 std::size_t FindFirst(std::string_view text, std::size_t from, std::size_t to,
                       const Selector& select) {
   for (std::size_t at = from; at < to; at += kBlockSize) {
@@ -56,7 +61,7 @@ std::size_t FindFirst(std::string_view text, std::size_t from, std::size_t to,
 
 // The last position in [from, to) whose bit the selector sets, or `to` when none does
 // (to <= text.size()). The blocks are read from `to` backwards.
-template <std::size_t kReadAhead = 0, typename Selector>
+template <std::size_t kReadAhead = 0, FunctionObject Selector>
 std::size_t FindLast(std::string_view text, std::size_t from, std::size_t to,
                      const Selector& select) {
   for (std::size_t end = to; end > from;) {
@@ -70,7 +75,7 @@ std::size_t FindLast(std::string_view text, std::size_t from, std::size_t to,
 
 // Calls visit(position) for every position in [from, to) whose bit the selector sets, in
 // rising order, until visit returns false. Returns false when it was stopped.
-template <std::size_t kReadAhead = 0, typename Selector, typename Visit>
+template <std::size_t kReadAhead = 0, FunctionObject Selector, typename Visit>
 bool ForEachSelected(std::string_view text, std::size_t from, std::size_t to,
                      const Selector& select, Visit&& visit) {
   std::size_t at = from;
@@ -93,7 +98,7 @@ bool ForEachSelected(std::string_view text, std::size_t from, std::size_t to,
 // left-to-right walk asks. The mask of the block the last answer came from is kept, so a
 // question close behind it costs a few bit operations instead of another read, and the walk
 // as a whole reads the text about once.
-template <std::size_t kReadAhead, typename Selector>
+template <std::size_t kReadAhead, FunctionObject Selector>
 class ForwardMatches {
  public:
   ForwardMatches(std::string_view text, Selector select)

@@ -124,9 +124,11 @@ bool IsPlace(const std::string& text, std::size_t at) {
 }
 
 template <typename K>
-Mask Places(const char* at) {
-  return K::EqualFolded(K::Load(at), 'x') & K::Equal(K::Load(at + 1), '>');
-}
+struct Places {
+  Mask operator()(const char* at) const {
+    return K::EqualFolded(K::Load(at), 'x') & K::Equal(K::Load(at + 1), '>');
+  }
+};
 
 TEST(SimdBlockScan, WalksAgreeWithAByteByByteReadingOnEveryKernel) {
   std::mt19937 random(11);
@@ -141,16 +143,16 @@ TEST(SimdBlockScan, WalksAgreeWithAByteByByteReadingOnEveryKernel) {
       const auto [every, firsts, forward] = simd::Dispatch([&](auto kernel) {
         using K = decltype(kernel);
         std::vector<std::size_t> every_place;
-        simd::ForEachSelected<1>(text, 0, size, Places<K>, [&](std::size_t at) {
+        simd::ForEachSelected<1>(text, 0, size, Places<K>{}, [&](std::size_t at) {
           every_place.push_back(at);
           return true;
         });
         // The first place from each start, and the same asked of one forward walk.
         std::vector<std::size_t> first_from;
         std::vector<std::size_t> forward_from;
-        simd::ForwardMatches<1, decltype(&Places<K>)> walk(text, Places<K>);
+        simd::ForwardMatches<1, Places<K>> walk(text, Places<K>{});
         for (std::size_t from = 0; from <= size; ++from) {
-          first_from.push_back(simd::FindFirst<1>(text, from, size, Places<K>));
+          first_from.push_back(simd::FindFirst<1>(text, from, size, Places<K>{}));
           forward_from.push_back(walk.From(from));
         }
         return std::tuple{every_place, first_from, forward_from};
@@ -167,7 +169,7 @@ TEST(SimdBlockScan, WalksAgreeWithAByteByByteReadingOnEveryKernel) {
           std::vector<std::size_t> visited;
           simd::Dispatch([&](auto kernel) {
             using K = decltype(kernel);
-            simd::ForEachSelected<1>(text, from, to, Places<K>, [&](std::size_t at) {
+            simd::ForEachSelected<1>(text, from, to, Places<K>{}, [&](std::size_t at) {
               visited.push_back(at);
               return true;
             });
@@ -208,7 +210,7 @@ TEST(SimdBlockScan, FindLastAndSelectAtAgreeWithAByteByByteReadingOnEveryKernel)
           for (std::size_t to = from; to <= size; ++to) {
             if (to > from && IsPlace(text, to - 1)) last = to - 1;
             const std::size_t expected = last == size || last < from ? to : last;
-            ASSERT_EQ(simd::FindLast<1>(text, from, to, Places<K>), expected)
+            ASSERT_EQ(simd::FindLast<1>(text, from, to, Places<K>{}), expected)
                 << simd::IsaName(isa) << ", size " << size << ", [" << from << ", " << to << ")";
           }
         }
