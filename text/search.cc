@@ -45,17 +45,22 @@ char CasePartner(char byte) {
 }
 
 // Compares the needle with the haystack bytes at `at`: identical bytes match at once,
-// different ones only when they fold to the same capital.
-bool EqualsFolded(std::string_view needle, const char* at) {
-  for (std::size_t i = 0; i < needle.size(); ++i) {
-    if (needle[i] != at[i] && FoldCase(needle[i]) != FoldCase(at[i])) return false;
+// different ones only when they fold to the same capital. (Function objects, so that each
+// kernel's candidate loop compares inline instead of calling through a pointer.)
+struct EqualsFolded {
+  bool operator()(std::string_view needle, const char* at) const {
+    for (std::size_t i = 0; i < needle.size(); ++i) {
+      if (needle[i] != at[i] && FoldCase(needle[i]) != FoldCase(at[i])) return false;
+    }
+    return true;
   }
-  return true;
-}
+};
 
-bool EqualsExactly(std::string_view needle, const char* at) {
-  return std::memcmp(at, needle.data(), needle.size()) == 0;
-}
+struct EqualsExactly {
+  bool operator()(std::string_view needle, const char* at) const {
+    return std::memcmp(at, needle.data(), needle.size()) == 0;
+  }
+};
 
 // Markup bytes that most tags share; a needle is sifted by others where it has them, so that
 // "<h1>" is not tried at every "<" that has a ">" three bytes on.
@@ -159,11 +164,11 @@ int PosStr(std::string_view needle, std::string_view haystack, int start) {
     return hit == nullptr ? 0
                           : static_cast<int>(static_cast<const char*>(hit) - haystack.data()) + 1;
   }
-  return FirstMatch(needle, haystack, start, false, EqualsExactly);
+  return FirstMatch(needle, haystack, start, false, EqualsExactly{});
 }
 
 int PosText(std::string_view needle, std::string_view haystack, int start) {
-  return FirstMatch(needle, haystack, start, true, EqualsFolded);
+  return FirstMatch(needle, haystack, start, true, EqualsFolded{});
 }
 
 int CountText(std::string_view needle, std::string_view haystack) {
@@ -173,7 +178,7 @@ int CountText(std::string_view needle, std::string_view haystack) {
   int count = 0;
   simd::Dispatch([&](auto kernel) {
     return ForEachCandidate<decltype(kernel)>(haystack, sift, [&](std::size_t candidate) {
-      if (ends_decide || EqualsFolded(needle, haystack.data() + candidate)) ++count;
+      if (ends_decide || EqualsFolded{}(needle, haystack.data() + candidate)) ++count;
       return true;
     });
   });
