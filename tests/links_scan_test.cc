@@ -58,6 +58,26 @@ model::ModelLinks Walk(const std::string& document, bool probe) {
   return {counts.WebCount, counts.MailCount, counts.InternalCount, broken};
 }
 
+// The walk's counts, and its broken link when probing, on every kernel against the model's.
+testing::AssertionResult WalkAgreesWithTheModel(const std::string& document,
+                                                const model::AttributeQuery& query) {
+  const model::ModelLinks counted = model::ModelScanLinks("site/", document, false, query);
+  const model::ModelLinks probed = model::ModelScanLinks("site/", document, true, query);
+  for (const simd::Isa isa : RunnableIsas()) {
+    const simd::ScopedIsa held(isa);
+    const model::ModelLinks walked = Walk(document, false);
+    const std::string broken = Walk(document, true).broken;
+    if (walked.web != counted.web || walked.mail != counted.mail ||
+        walked.internal != counted.internal || broken != probed.broken) {
+      return testing::AssertionFailure()
+             << simd::IsaName(isa) << ": web " << walked.web << "/" << counted.web << ", mail "
+             << walked.mail << "/" << counted.mail << ", internal " << walked.internal << "/"
+             << counted.internal << ", broken '" << broken << "'/'" << probed.broken << "'";
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
 TEST(LinkScan, CountsAndBrokenLinkAgreeWithThePlainModelOnEveryKernel) {
   const model::AttributeQuery query = [](const std::string& path) {
     return SiteHas(path) ? 0u : model::kQueryFailed;
@@ -66,17 +86,7 @@ TEST(LinkScan, CountsAndBrokenLinkAgreeWithThePlainModelOnEveryKernel) {
   for (int round = 0; round < 1500; ++round) {
     // Up to some 400 bytes: values and tags run across block ends.
     const std::string document = RandomDocument(random, 1 + round % 120);
-    const model::ModelLinks counted = model::ModelScanLinks("site/", document, false, query);
-    const model::ModelLinks probed = model::ModelScanLinks("site/", document, true, query);
-    for (const simd::Isa isa : RunnableIsas()) {
-      const simd::ScopedIsa held(isa);
-      const model::ModelLinks walked = Walk(document, false);
-      ASSERT_EQ(walked.web, counted.web) << simd::IsaName(isa) << ": " << document;
-      ASSERT_EQ(walked.mail, counted.mail) << simd::IsaName(isa) << ": " << document;
-      ASSERT_EQ(walked.internal, counted.internal) << simd::IsaName(isa) << ": " << document;
-      ASSERT_EQ(Walk(document, true).broken, probed.broken)
-          << simd::IsaName(isa) << ": " << document;
-    }
+    ASSERT_TRUE(WalkAgreesWithTheModel(document, query)) << document;
   }
 }
 
@@ -125,17 +135,7 @@ TEST(LinkScan, AgreesWithThePlainModelWhereValuesAndTagsEndAroundA64ByteWindow) 
             chain.opening + std::string(length + link, link % 2 == 0 ? 'x' : ':') + chain.closing;
       }
       document += ">" + std::string(70, 'y');
-      const model::ModelLinks counted = model::ModelScanLinks("site/", document, false, query);
-      const model::ModelLinks probed = model::ModelScanLinks("site/", document, true, query);
-      for (const simd::Isa isa : RunnableIsas()) {
-        const simd::ScopedIsa held(isa);
-        const model::ModelLinks walked = Walk(document, false);
-        ASSERT_EQ(walked.web, counted.web) << simd::IsaName(isa) << ": " << document;
-        ASSERT_EQ(walked.mail, counted.mail) << simd::IsaName(isa) << ": " << document;
-        ASSERT_EQ(walked.internal, counted.internal) << simd::IsaName(isa) << ": " << document;
-        ASSERT_EQ(Walk(document, true).broken, probed.broken)
-            << simd::IsaName(isa) << ": " << document;
-      }
+      ASSERT_TRUE(WalkAgreesWithTheModel(document, query)) << document;
     }
   }
 }
@@ -148,17 +148,7 @@ TEST(LinkScan, AgreesWithThePlainModelOnPagesOfManyBlocks) {
   for (int round = 0; round < 40; ++round) {
     // Some 1.5 to 5 KB: many anchors, each question asked far from the text's end.
     const std::string document = RandomDocument(random, 500 + 30 * round);
-    const model::ModelLinks counted = model::ModelScanLinks("site/", document, false, query);
-    const model::ModelLinks probed = model::ModelScanLinks("site/", document, true, query);
-    for (const simd::Isa isa : RunnableIsas()) {
-      const simd::ScopedIsa held(isa);
-      const model::ModelLinks walked = Walk(document, false);
-      ASSERT_EQ(walked.web, counted.web) << simd::IsaName(isa) << " round " << round;
-      ASSERT_EQ(walked.mail, counted.mail) << simd::IsaName(isa) << " round " << round;
-      ASSERT_EQ(walked.internal, counted.internal) << simd::IsaName(isa) << " round " << round;
-      ASSERT_EQ(Walk(document, true).broken, probed.broken)
-          << simd::IsaName(isa) << " round " << round;
-    }
+    ASSERT_TRUE(WalkAgreesWithTheModel(document, query)) << "round " << round;
   }
 }
 
