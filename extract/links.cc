@@ -70,6 +70,15 @@ struct ValueRange {
   std::size_t end;
 };
 
+// An anchor's link: where its "href=" starts, how many anchors share it (those between the
+// anchor and the "href=" have the same tag text), and its value and kind.
+struct Link {
+  std::size_t href;
+  int sharing;
+  ValueRange value;
+  LinkKind kind;
+};
+
 // The classes of bytes the walk asks about.
 // kCut: '#' and '?', which end a value's local part.
 enum class ByteClass { kTagEnd, kDoubleQuote, kSingleQuote, kBlank, kColon, kCut, kNul, kCount };
@@ -140,6 +149,34 @@ class AnchorWalk {
         long_kinds_(document) {}
 
   std::size_t End() const { return document_.size(); }
+
+  // The link of the anchor at `anchor`, read from the 64 bytes there, when they show the
+  // usual form: "<a", one byte, "href=", a quoted value closed before any ">", and a ">"
+  // behind it. The answer is the one the questions below give; false for any other form.
+  bool ReadUsual(std::size_t anchor, Link& link) {
+    constexpr std::size_t kQuote = 8;  // "<a href=" comes before the quote
+    if (End() - anchor < simd::kBlockSize) return false;
+    const char* const at = document_.data() + anchor;
+    const char quote = at[kQuote];
+    if ((quote != '"' && quote != '\'') || !IsHrefAt(at + 3)) return false;
+    const typename K::Block block = K::Load(at);
+    const simd::Mask closings = K::Equal(block, quote) & ~simd::LowBits(kQuote + 1);
+    const simd::Mask tag_ends = K::Equal(block, '>');
+    if (closings == 0 || tag_ends == 0) return false;
+    const std::size_t closing = simd::FirstBit(closings);
+    const std::size_t tag_end = simd::FirstBit(tag_ends);
+    if (tag_end < closing) return false;
+    tag_end_after_ = anchor + tag_end + 1;
+    link.href = anchor + 3;
+    link.sharing = 1;  // no anchor fits between the anchor and its "href="
+    link.value = {anchor + kQuote + 1, anchor + closing};
+    const std::string_view text = Text(link.value);
+    const std::optional<LinkKind> kind = KindByLength(text);
+    link.kind = kind ? *kind
+                     : KindOfColons(
+                           text, K::Equal(block, ':') >> (kQuote + 1) & simd::LowBits(text.size()));
+    return true;
+  }
 
   // The first anchor that starts at or after `from`, or End().
   std::size_t NextAnchor(std::size_t from) { return anchors_.From(from); }
@@ -349,18 +386,22 @@ void WalkLinks(std::string_view folder, std::string_view document, LinkCounts& c
   for (std::size_t from = 0;;) {
     const std::size_t anchor = walk.NextAnchor(from);
     if (anchor == walk.End()) return;
-    const std::size_t tag_end = walk.TagEnd(anchor);
-    if (tag_end == walk.End()) return;  // no later anchor has a ">" behind it either
-    const std::size_t href = walk.HrefOf(anchor, tag_end);
-    if (href == walk.End()) {
-      // The later anchors of this tag text see only the rest of it, with no "href=" either.
-      from = tag_end + 1;
-      continue;
+    Link link;
+    if (!walk.ReadUsual(anchor, link)) {
+      const std::size_t tag_end = walk.TagEnd(anchor);
+      if (tag_end == walk.End()) return;  // no later anchor has a ">" behind it either
+      link.href = walk.HrefOf(anchor, tag_end);
+      if (link.href == walk.End()) {
+        // The later anchors of this tag text see only the rest of it, with no "href=" either.
+        from = tag_end + 1;
+        continue;
+      }
+      // The anchors before the "href=" share the tag end and the "href=", so their value too.
+      link.sharing = 1 + walk.AnchorsBetween(anchor, link.href);
+      link.value = walk.ValueOf(anchor, link.href, tag_end);
+      link.kind = walk.KindOf(link.value);
     }
-    // The anchors before the "href=" share the tag end and the "href=", so their value too.
-    const int sharing = 1 + walk.AnchorsBetween(anchor, href);
-    const ValueRange value = walk.ValueOf(anchor, href, tag_end);
-    const LinkKind kind = walk.KindOf(value);
+    const auto [href, sharing, value, kind] = link;
     from = href + 1;
     if (kind == LinkKind::kWeb) {
       counts.WebCount += sharing;

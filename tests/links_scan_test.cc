@@ -126,6 +126,7 @@ TEST(LinkScan, AgreesWithThePlainModelWhereValuesAndTagsEndAroundA64ByteWindow) 
       {"<a href=", ">x</a>"},   {"<a\r\nhref=\"http://", "\">"},
       {"<a href=mailto:", " "}, {"<a title=\" \" href=", ">"},
       {"<a href=", " >"},       {"<a href='", "' >"},
+      {"<a href=\"", ">\""},    {"<a>href='", "'>"},
   };
   for (const Chain& chain : chains) {
     for (std::size_t length = 0; length < 140; ++length) {
