@@ -45,9 +45,19 @@ inline LinkKind KindAtColon(std::string_view value, std::size_t colon) {
   return LinkKind::kInternal;
 }
 
+// "http://", "https://" and "mailto:" all need seven bytes.
+inline constexpr std::size_t kShortestWord = 7;
+
+// Whether a value starts with "//", which makes it web whatever follows.
+inline bool StartsWithTwoSlashes(std::string_view value) {
+  return value.size() >= 2 && value[0] == '/' && value[1] == '/';
+}
+
 // The kind of a value from its ':' bytes, the set bits of `colons` (bit i for value[i]; a
-// value of at most 64 bytes).
+// value of at most 64 bytes). A value too short for any of the words has no ':' that makes
+// it web or mail.
 inline LinkKind KindOfColons(std::string_view value, simd::Mask colons) {
+  if (StartsWithTwoSlashes(value)) return LinkKind::kWeb;
   bool mail = false;
   for (; colons != 0; colons &= colons - 1) {
     const LinkKind kind = KindAtColon(value, simd::FirstBit(colons));
@@ -60,9 +70,8 @@ inline LinkKind KindOfColons(std::string_view value, simd::Mask colons) {
 // The kind of a value that starts with "//" or is too short to hold any of the words, or
 // nullopt when its ':' bytes must be read.
 inline std::optional<LinkKind> KindByLength(std::string_view value) {
-  if (value.size() >= 2 && value[0] == '/' && value[1] == '/') return LinkKind::kWeb;
-  // "http://", "https://" and "mailto:" all need seven bytes.
-  if (value.size() < 7) return LinkKind::kInternal;
+  if (StartsWithTwoSlashes(value)) return LinkKind::kWeb;
+  if (value.size() < kShortestWord) return LinkKind::kInternal;
   return std::nullopt;
 }
 

@@ -151,30 +151,48 @@ class AnchorWalk {
   std::size_t End() const { return document_.size(); }
 
   // The link of the anchor at `anchor`, read from the 64 bytes there, when they show the
-  // usual form: "<a", one byte, "href=", a quoted value closed before any ">", and a ">"
-  // behind it. The answer is the one the questions below give; false for any other form.
+  // usual form: "<a", one byte, "href=", and a value that ends among them. The answer is the
+  // one TagEnd, HrefOf, ValueOf and KindOf give; false for any other form.
   bool ReadUsual(std::size_t anchor, Link& link) {
-    constexpr std::size_t kQuote = 8;  // "<a href=" comes before the quote
+    constexpr std::size_t kRest = 8;  // "<a href=" comes before the value
     if (End() - anchor < simd::kBlockSize) return false;
     const char* const at = document_.data() + anchor;
-    const char quote = at[kQuote];
-    if ((quote != '"' && quote != '\'') || !IsHrefAt(at + 3)) return false;
+    if (!IsHrefAt(at + 3)) return false;
     const typename K::Block block = K::Load(at);
-    const simd::Mask closings = K::Equal(block, quote) & ~simd::LowBits(kQuote + 1);
-    const simd::Mask tag_ends = K::Equal(block, '>');
-    if (closings == 0 || tag_ends == 0) return false;
-    const std::size_t closing = simd::FirstBit(closings);
-    const std::size_t tag_end = simd::FirstBit(tag_ends);
-    if (tag_end < closing) return false;
-    tag_end_after_ = anchor + tag_end + 1;
+    std::size_t tag_end = 0;  // from the anchor; may lie past the 64 bytes
+    if (anchor < tag_end_after_) {
+      tag_end = tag_end_after_ - 1 - anchor;  // inside a tag text read before
+    } else {
+      const simd::Mask tag_ends = K::Equal(block, '>');
+      if (tag_ends == 0) return false;
+      tag_end = simd::FirstBit(tag_ends);
+      tag_end_after_ = anchor + tag_end + 1;
+    }
+    if (tag_end < kRest) return false;  // the ">" stands before the "href="
+    // A quoted value ends at its closing quote, any other at a blank; either one only before
+    // the ">", and none in the value's first byte. Without one the value runs to the ">".
+    const char quote = at[kRest];
+    const bool quoted = quote == '"' || quote == '\'';
+    const simd::Mask value_ends =
+        K::Equal(block, quoted ? quote : ' ') & simd::LowBits(tag_end) & ~simd::LowBits(kRest + 1);
+    if (value_ends != 0) {
+      link.value = {anchor + kRest + quoted, anchor + simd::FirstBit(value_ends)};
+    } else if (tag_end < simd::kBlockSize) {
+      link.value = {anchor + kRest, anchor + tag_end};
+    } else {
+      return false;  // the value runs past the 64 bytes
+    }
     link.href = anchor + 3;
     link.sharing = 1;  // no anchor fits between the anchor and its "href="
-    link.value = {anchor + kQuote + 1, anchor + closing};
     const std::string_view text = Text(link.value);
-    const std::optional<LinkKind> kind = KindByLength(text);
-    link.kind = kind ? *kind
-                     : KindOfColons(
-                           text, K::Equal(block, ':') >> (kQuote + 1) & simd::LowBits(text.size()));
+    if (text.size() < links_internal::kShortestWord) {
+      link.kind = links_internal::StartsWithTwoSlashes(text) ? LinkKind::kWeb : LinkKind::kInternal;
+      return true;
+    }
+    // The value lies among the 64 bytes, so the shift stays below the mask's width.
+    const simd::Mask value_bits = (simd::Mask{1} << text.size()) - 1;
+    link.kind =
+        KindOfColons(text, K::Equal(block, ':') >> (link.value.begin - anchor) & value_bits);
     return true;
   }
 
