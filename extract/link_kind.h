@@ -53,9 +53,9 @@ inline bool StartsWithTwoSlashes(std::string_view value) {
   return value.size() >= 2 && value[0] == '/' && value[1] == '/';
 }
 
-// The kind of a value from its ':' bytes, the set bits of `colons` (bit i for value[i]; a
-// value of at most 64 bytes). A value too short for any of the words has no ':' that makes
-// it web or mail.
+// The kind of a value of at most 64 bytes from its first two bytes and its ':' bytes, the
+// set bits of `colons` (bit i for value[i]). In a value too short for any of the words no ':'
+// makes it web or mail.
 inline LinkKind KindOfColons(std::string_view value, simd::Mask colons) {
   if (StartsWithTwoSlashes(value)) return LinkKind::kWeb;
   bool mail = false;
