@@ -50,7 +50,8 @@ template <typename K>
 struct AnchorStarts {
   static constexpr std::size_t kReadAhead = 1;  // the letter behind the '<'
   simd::Mask operator()(const char* at) const {
-    return K::Equal(K::Load(at), '<') & K::EqualFolded(K::Load(at + 1), 'a');
+    return K::ToMask(
+        K::And(K::EqualLanes(K::Load(at), '<'), K::EqualFoldedLanes(K::Load(at + 1), 'a')));
   }
 };
 
