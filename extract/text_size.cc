@@ -116,9 +116,10 @@ struct ReadTagBytes {
   }
 };
 
-// The first bytes of the "<p>" and "<br>" (any case) of a block. Reads three bytes past it.
+// The first bytes of the "<p>" and "<br>" (any case) of a block, and of the "<br>" among
+// them. Reads three bytes past it.
 struct BreakTags {
-  Mask paragraphs;
+  Mask starts;
   Mask line_breaks;
 };
 
@@ -133,7 +134,7 @@ struct ReadBreakTags {
     const typename K::Lanes line_breaks =
         K::And(K::And(opens, K::EqualFoldedLanes(second, 'b')),
                K::And(K::EqualFoldedLanes(third, 'r'), K::EqualLanes(K::Load(at + 3), '>')));
-    return {K::ToMask(paragraphs), K::ToMask(line_breaks)};
+    return {K::ToMask(K::Or(paragraphs, line_breaks)), K::ToMask(line_breaks)};
   }
 };
 
@@ -160,12 +161,15 @@ std::string WithoutPairs(std::string_view text) {
   return kept;
 }
 
-// Blocks whose masks are read before any of them is counted, so that the reading runs
-// without the counting's calls and keeps its constants in registers.
-constexpr std::size_t kBatchBlocks = 16;
-
 // Counts what the bytes of a text leave, block by block: the bytes outside spans, and apart
 // from them those of the span still open at the end.
+//
+// Every byte is counted where it stands; a pair or break tag then takes back what it does
+// not leave: two for a pair, one for "<p>", two for "<br>". A pair or a break tag is wholly
+// inside or wholly outside a span (none of its bytes opens or closes one), so it is taken
+// back in the block where it starts, by its first byte, even when it reaches into the next.
+// The first bytes of those are marked in two masks, so that taking back costs two counts:
+// every pair and break tag is in `back_once`, the pairs and "<br>" also in `back_twice`.
 template <typename K>
 class SizeCounter {
  public:
@@ -174,17 +178,10 @@ class SizeCounter {
 
   // False when a break tag forms across removed pairs; the count is then not valid.
   bool Run() {
-    // The blocks read in place, with the byte behind them; the rest from a padded copy.
+    // The blocks read in place, with the byte behind them; the last from a padded copy.
     const std::size_t whole_end = text_.empty() ? 0 : (text_.size() - 1) / kBlockSize * kBlockSize;
-    TagBytes batch[kBatchBlocks];
-    for (std::size_t at = 0; at < whole_end;) {
-      const std::size_t blocks = std::min(kBatchBlocks, (whole_end - at) / kBlockSize);
-      for (std::size_t i = 0; i < blocks; ++i) {
-        batch[i] = ReadTagBytes<K>{}(text_.data() + at + i * kBlockSize);
-      }
-      for (std::size_t i = 0; i < blocks; ++i, at += kBlockSize) {
-        if (!CountBlock(at, batch[i], ~Mask{0})) return false;
-      }
+    for (std::size_t at = 0; at < whole_end; at += kBlockSize) {
+      if (!CountBlock(at, ReadTagBytes<K>{}(text_.data() + at), ~Mask{0})) return false;
     }
     for (std::size_t at = whole_end; at < text_.size(); at += kBlockSize) {
       const TagBytes bytes = simd::SelectAt<1>(text_, at, ReadTagBytes<K>{});
@@ -194,13 +191,11 @@ class SizeCounter {
   }
 
   // What the bytes outside spans leave, and those of the span open at the end.
-  std::size_t counted() const { return counted_ + (inside_ ? open_span_ : 0); }
+  std::size_t counted() const { return counted_ + (inside_ != 0 ? open_span_ : 0); }
 
  private:
-  // Sets `pairs` to the pair bytes of the block; false when removing them joins a break tag.
-  bool FindPairs(std::size_t at, Mask pair_crs, Mask closes, Mask& pairs) {
-    const Mask pair_lfs = pair_crs << 1 | lf_carry_;
-    lf_carry_ = pair_crs >> 63;
+  // False when removing the pairs that start at `pair_crs` joins a break tag.
+  bool PairsKeepBreakTags(std::size_t at, Mask pair_crs, Mask closes) const {
     // A run of pairs can join a break tag only right behind one of a break tag's bytes (so
     // not behind a pair), and most runs follow a ">", which no break tag has before its end.
     for (Mask runs = pair_crs & ~(closes << 1); runs != 0; runs &= runs - 1) {
@@ -209,94 +204,86 @@ class SizeCounter {
         return false;
       }
     }
-    pairs = pair_crs | pair_lfs;
     return true;
   }
 
-  // The first bytes of the block's break tags, and every byte of theirs, the bytes of one
-  // that began in the block before included.
-  struct Breaks {
-    Mask starts = 0;
-    Mask bytes = 0;
-  };
-
-  Breaks FindBreaks(std::size_t at, Mask hints) {
-    Breaks breaks{0, break_spill_};
-    break_spill_ = 0;
+  // The first bytes of the block's break tags, and of its "<br>" among them.
+  BreakTags FindBreaks(std::size_t at, Mask hints) const {
     if ((hints & (hints - 1)) != 0) {
       // Several: the whole block at once, so that a text dense with break tags costs no more
       // per byte than any other.
-      const BreakTags tags = simd::SelectAt<3>(text_, at, ReadBreakTags<K>{});
-      breaks.starts = tags.paragraphs | tags.line_breaks;
-      breaks.bytes |=
-          breaks.starts | breaks.starts << 1 | breaks.starts << 2 | tags.line_breaks << 3;
-      break_spill_ = breaks.starts >> 63 | breaks.starts >> 62 | tags.line_breaks >> 61;
-      return breaks;
+      return simd::SelectAt<3>(text_, at, ReadBreakTags<K>{});
     }
-    for (; hints != 0; hints &= hints - 1) {
-      const std::size_t bit = simd::FirstBit(hints);
-      const std::size_t length = BreakTagLength(text_, at + bit);
-      if (length == 0) continue;
-      const Mask tag = simd::LowBits(length);
-      breaks.starts |= Mask{1} << bit;
-      breaks.bytes |= tag << bit;
-      if (bit + length > kBlockSize) break_spill_ = tag >> (kBlockSize - bit);
-    }
-    return breaks;
+    const std::size_t length = BreakTagLength(text_, at + simd::FirstBit(hints));
+    return {length != 0 ? hints : 0, length == 4 ? hints : 0};
   }
 
   bool CountBlock(std::size_t at, const TagBytes& bytes, Mask valid) {
-    Mask removed = 0;
-    // Most blocks have no pair, and none began in the block before.
-    if (remove_pairs_ && (bytes.pair_crs | lf_carry_) != 0) {
-      if (!FindPairs(at, bytes.pair_crs, bytes.closes, removed)) return false;
+    // Most blocks have neither pairs nor break tags.
+    if ((bytes.pair_crs | bytes.break_hints | break_spill_) == 0) {
+      CountSpans(bytes.opens, bytes.closes, valid, 0, 0);
+      return true;
     }
-    Breaks breaks;
-    if ((bytes.break_hints | break_spill_) != 0) breaks = FindBreaks(at, bytes.break_hints);
+    Mask pair_crs = 0;
+    if (remove_pairs_ && bytes.pair_crs != 0) {
+      if (!PairsKeepBreakTags(at, bytes.pair_crs, bytes.closes)) return false;
+      pair_crs = bytes.pair_crs;
+    }
+    BreakTags breaks{0, 0};
+    if (bytes.break_hints != 0) breaks = FindBreaks(at, bytes.break_hints);
+    // A break tag's "<" opens nothing and its ">" closes nothing; the ">" of "<br>" is three
+    // bytes on, that of "<p>" two (where "<br>" has its "r").
+    const Mask ends = bytes.closes & ~(breaks.starts << 2 | breaks.line_breaks << 3 | break_spill_);
+    break_spill_ = breaks.starts >> 62 | breaks.line_breaks >> 61;
+    CountSpans(bytes.opens & ~breaks.starts, ends, valid, pair_crs | breaks.starts,
+               pair_crs | breaks.line_breaks);
+    return true;
+  }
 
-    // The inside bits, by the addition described above; its carry out is the state after.
-    const Mask starts = bytes.opens & ~breaks.starts;
-    const Mask ends = bytes.closes & ~breaks.bytes;
+  // Counts the valid bytes of a block with the spans that `starts` open and `ends` close,
+  // the marked pairs and break tags taken back.
+  void CountSpans(Mask starts, Mask ends, Mask valid, Mask back_once, Mask back_twice) {
+    // The inside bits, by the addition described above. The reading after the block is
+    // that after its last byte.
+    const Mask inside_before = inside_;
     const Mask propagate = ~ends;
-    Mask partial = 0;
-    Mask sum = 0;
-    const bool carry = __builtin_add_overflow(propagate, starts, &partial);
-    const bool carry_in = __builtin_add_overflow(partial, Mask{inside_}, &sum);
-    const Mask inside_after = (propagate & ~sum) | starts;
-    const Mask in_span = inside_after << 1 | Mask{inside_} | starts;
-    inside_ = carry || carry_in;
+    const Mask inside_after = (propagate & ~(propagate + starts + inside_before)) | starts;
+    const Mask in_span = inside_after << 1 | inside_before | starts;
+    inside_ = inside_after >> 63;
 
-    const Mask kept = valid & ~removed & ~breaks.bytes;
-    counted_ += static_cast<std::size_t>(K::Count(~in_span & kept));
-    if (breaks.starts != 0) {
-      counted_ += 2 * static_cast<std::size_t>(K::Count(~in_span & breaks.starts));
-    }
+    counted_ += Left(~in_span & valid, back_once, back_twice);
     // Outside at the end, no span is open. Inside, the bytes behind the block's last ">" are
     // all in the span still open; they add to those before when the block has no ">".
     if (!inside_) {
       open_span_ = 0;
-      return true;
+      return;
     }
-    Mask span = in_span & kept;
-    Mask span_breaks = in_span & breaks.starts;
+    Mask span = in_span & valid;
     if (ends != 0) {
-      const Mask behind = ~Mask{1} << simd::LastBit(ends);
-      span &= behind;
-      span_breaks &= behind;
+      span &= ~Mask{1} << simd::LastBit(ends);
       open_span_ = 0;
     }
-    open_span_ += static_cast<std::size_t>(K::Count(span));
-    if (span_breaks != 0) open_span_ += 2 * static_cast<std::size_t>(K::Count(span_breaks));
-    return true;
+    open_span_ += Left(span, back_once, back_twice);
+  }
+
+  // What the bytes of `counted` leave, with the pairs and break tags taken back. A block may
+  // take back more than it counts (a "<br>" whose "<" is its last byte), so a share can wrap
+  // around; the sums of the shares come out right.
+  static std::size_t Left(Mask counted, Mask back_once, Mask back_twice) {
+    std::size_t left = static_cast<std::size_t>(K::Count(counted));
+    if ((back_once | back_twice) != 0) {
+      left -=
+          static_cast<std::size_t>(K::Count(counted & back_once) + K::Count(counted & back_twice));
+    }
+    return left;
   }
 
   std::string_view text_;
   bool remove_pairs_;
-  bool inside_ = false;        // inside a span after the blocks counted so far
+  Mask inside_ = 0;            // 1 when inside a span after the blocks counted so far
   std::size_t counted_ = 0;    // what the counted bytes leave
   std::size_t open_span_ = 0;  // what the span open after the counted blocks leaves
-  Mask break_spill_ = 0;       // bytes of a break tag that reach into the next block
-  Mask lf_carry_ = 0;          // the next block starts with the LF of a pair
+  Mask break_spill_ = 0;       // the ">" of a break tag that starts in the block before
 };
 
 // The size of `text`, or nullopt when a break tag forms across removed pairs.
