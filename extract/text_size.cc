@@ -67,21 +67,26 @@ bool IsBreakTagByte(char c) {
 
 // True when removing the CR LF pairs from `text` joins a break tag across the run of pairs
 // that starts at `run`: up to three kept bytes on each side are read as the text will be.
-// Rare, so kept out of line: the block loop is compiled without its string work.
-[[gnu::noinline]] bool JoinsBreakTag(std::string_view text, std::size_t run) {
-  std::string window;
+// Calls nothing, so that the block loop around it keeps its vector constants in registers.
+bool JoinsBreakTag(std::string_view text, std::size_t run) {
+  char behind[3];  // the kept bytes before the run, nearest first
   std::size_t before = 0;
   for (std::size_t at = run; at > 0 && before < 3;) {
     --at;
-    if (IsPairByte(text, at)) continue;
-    window.insert(window.begin(), text[at]);
-    ++before;
+    if (!IsPairByte(text, at)) behind[before++] = text[at];
   }
-  for (std::size_t at = run; at < text.size() && window.size() < before + 3; ++at) {
-    if (!IsPairByte(text, at)) window += text[at];
+  char window[6];
+  std::size_t size = 0;
+  while (size < before) {
+    window[size] = behind[before - 1 - size];
+    ++size;
   }
+  for (std::size_t at = run; at < text.size() && size < before + 3; ++at) {
+    if (!IsPairByte(text, at)) window[size++] = text[at];
+  }
+  const std::string_view joined(window, size);
   for (std::size_t start = 0; start < before; ++start) {
-    const std::size_t length = BreakTagLength(window, start);
+    const std::size_t length = BreakTagLength(joined, start);
     if (length != 0 && start + length > before) return true;
   }
   return false;
@@ -95,8 +100,8 @@ struct TagBytes {
   Mask break_hints;  // a '<' with p or b (any case) behind it: where a break tag may start
 };
 
-// Reads one byte past the block. The pairs and break hints are rare, so their masks are
-// built only when a lane of either is set.
+// Reads one byte past the block. The pairs and break hints come out of one mask: the CRs
+// are never a '<'.
 template <typename K>
 struct ReadTagBytes {
   TagBytes operator()(const char* at) const {
@@ -107,12 +112,9 @@ struct ReadTagBytes {
         K::And(K::EqualLanes(block, '\r'), K::EqualLanes(ahead, '\n'));
     const typename K::Lanes hints =
         K::And(opens, K::Or(K::EqualFoldedLanes(ahead, 'p'), K::EqualFoldedLanes(ahead, 'b')));
-    TagBytes bytes{K::ToMask(opens), K::ToMask(K::EqualLanes(block, '>')), 0, 0};
-    if (K::Any(K::Or(pair_crs, hints))) {
-      bytes.pair_crs = K::ToMask(pair_crs);
-      bytes.break_hints = K::ToMask(hints);
-    }
-    return bytes;
+    const Mask open_mask = K::ToMask(opens);
+    const Mask marks = K::ToMask(K::Or(pair_crs, hints));
+    return {open_mask, K::ToMask(K::EqualLanes(block, '>')), marks & ~open_mask, marks & open_mask};
   }
 };
 
@@ -178,14 +180,18 @@ class SizeCounter {
 
   // False when a break tag forms across removed pairs; the count is then not valid.
   bool Run() {
-    // The blocks read in place, with the byte behind them; the last from a padded copy.
-    const std::size_t whole_end = text_.empty() ? 0 : (text_.size() - 1) / kBlockSize * kBlockSize;
-    for (std::size_t at = 0; at < whole_end; at += kBlockSize) {
-      if (!CountBlock(at, ReadTagBytes<K>{}(text_.data() + at), ~Mask{0})) return false;
+    // The blocks read in place with the three bytes behind them that a break tag may take;
+    // the last ones from a padded copy.
+    constexpr std::size_t kInPlace = kBlockSize + 3;
+    const std::size_t in_place_end =
+        text_.size() < kInPlace ? 0
+                                : (text_.size() - kInPlace) / kBlockSize * kBlockSize + kBlockSize;
+    for (std::size_t at = 0; at < in_place_end; at += kBlockSize) {
+      if (!CountBlock<true>(at, ReadTagBytes<K>{}(text_.data() + at), ~Mask{0})) return false;
     }
-    for (std::size_t at = whole_end; at < text_.size(); at += kBlockSize) {
+    for (std::size_t at = in_place_end; at < text_.size(); at += kBlockSize) {
       const TagBytes bytes = simd::SelectAt<1>(text_, at, ReadTagBytes<K>{});
-      if (!CountBlock(at, bytes, simd::LowBits(text_.size() - at))) return false;
+      if (!CountBlock<false>(at, bytes, simd::LowBits(text_.size() - at))) return false;
     }
     return true;
   }
@@ -208,16 +214,20 @@ class SizeCounter {
   }
 
   // The first bytes of the block's break tags, and of its "<br>" among them.
+  template <bool kInPlace>
   BreakTags FindBreaks(std::size_t at, Mask hints) const {
     if ((hints & (hints - 1)) != 0) {
       // Several: the whole block at once, so that a text dense with break tags costs no more
       // per byte than any other.
+      if constexpr (kInPlace) return ReadBreakTags<K>{}(text_.data() + at);
       return simd::SelectAt<3>(text_, at, ReadBreakTags<K>{});
     }
     const std::size_t length = BreakTagLength(text_, at + simd::FirstBit(hints));
     return {length != 0 ? hints : 0, length == 4 ? hints : 0};
   }
 
+  // `kInPlace`: the text holds the block and the three bytes behind it.
+  template <bool kInPlace>
   bool CountBlock(std::size_t at, const TagBytes& bytes, Mask valid) {
     // Most blocks have neither pairs nor break tags.
     if ((bytes.pair_crs | bytes.break_hints | break_spill_) == 0) {
@@ -230,7 +240,7 @@ class SizeCounter {
       pair_crs = bytes.pair_crs;
     }
     BreakTags breaks{0, 0};
-    if (bytes.break_hints != 0) breaks = FindBreaks(at, bytes.break_hints);
+    if (bytes.break_hints != 0) breaks = FindBreaks<kInPlace>(at, bytes.break_hints);
     // A break tag's "<" opens nothing and its ">" closes nothing; the ">" of "<br>" is three
     // bytes on, that of "<p>" two (where "<br>" has its "r").
     const Mask ends = bytes.closes & ~(breaks.starts << 2 | breaks.line_breaks << 3 | break_spill_);
