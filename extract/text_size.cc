@@ -1,8 +1,10 @@
 #include "extract/text_size.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -39,10 +41,14 @@ std::size_t BreakTagLength(std::string_view text, std::size_t at) {
   if (text.size() - at >= 4) {
     // The four bytes at once, the first in the low byte; setting bit 5 of the letters folds
     // their case and leaves "<" and ">" as they are.
-    const auto byte = [&](std::size_t i) {
-      return std::uint32_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
-    };
-    const std::uint32_t word = byte(0) | byte(1) | byte(2) | byte(3);
+    std::uint32_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&word, text.data() + at, sizeof word);
+    } else {
+      for (std::size_t i = 0; i < 4; ++i) {
+        word |= std::uint32_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
+      }
+    }
     if (((word | 0x2000u) & 0xFFFFFFu) == 0x3E703Cu) return 3;  // "<p>"
     if ((word | 0x202000u) == 0x3E72623Cu) return 4;            // "<br>"
     return 0;
