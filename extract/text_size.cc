@@ -1,6 +1,5 @@
 #include "extract/text_size.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
