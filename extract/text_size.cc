@@ -1,8 +1,9 @@
 #include "extract/text_size.h"
 
-#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -39,10 +40,14 @@ std::size_t BreakTagLength(std::string_view text, std::size_t at) {
   if (text.size() - at >= 4) {
     // The four bytes at once, the first in the low byte; setting bit 5 of the letters folds
     // their case and leaves "<" and ">" as they are.
-    const auto byte = [&](std::size_t i) {
-      return std::uint32_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
-    };
-    const std::uint32_t word = byte(0) | byte(1) | byte(2) | byte(3);
+    std::uint32_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&word, text.data() + at, sizeof word);
+    } else {
+      for (std::size_t i = 0; i < 4; ++i) {
+        word |= std::uint32_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
+      }
+    }
     if (((word | 0x2000u) & 0xFFFFFFu) == 0x3E703Cu) return 3;  // "<p>"
     if ((word | 0x202000u) == 0x3E72623Cu) return 4;            // "<br>"
     return 0;
@@ -67,21 +72,26 @@ bool IsBreakTagByte(char c) {
 
 // True when removing the CR LF pairs from `text` joins a break tag across the run of pairs
 // that starts at `run`: up to three kept bytes on each side are read as the text will be.
-// Rare, so kept out of line: the block loop is compiled without its string work.
-[[gnu::noinline]] bool JoinsBreakTag(std::string_view text, std::size_t run) {
-  std::string window;
+// Calls nothing, so that the block loop around it keeps its vector constants in registers.
+bool JoinsBreakTag(std::string_view text, std::size_t run) {
+  char behind[3];  // the kept bytes before the run, nearest first
   std::size_t before = 0;
   for (std::size_t at = run; at > 0 && before < 3;) {
     --at;
-    if (IsPairByte(text, at)) continue;
-    window.insert(window.begin(), text[at]);
-    ++before;
+    if (!IsPairByte(text, at)) behind[before++] = text[at];
   }
-  for (std::size_t at = run; at < text.size() && window.size() < before + 3; ++at) {
-    if (!IsPairByte(text, at)) window += text[at];
+  char window[6];
+  std::size_t size = 0;
+  while (size < before) {
+    window[size] = behind[before - 1 - size];
+    ++size;
   }
+  for (std::size_t at = run; at < text.size() && size < before + 3; ++at) {
+    if (!IsPairByte(text, at)) window[size++] = text[at];
+  }
+  const std::string_view joined(window, size);
   for (std::size_t start = 0; start < before; ++start) {
-    const std::size_t length = BreakTagLength(window, start);
+    const std::size_t length = BreakTagLength(joined, start);
     if (length != 0 && start + length > before) return true;
   }
   return false;
@@ -95,8 +105,8 @@ struct TagBytes {
   Mask break_hints;  // a '<' with p or b (any case) behind it: where a break tag may start
 };
 
-// Reads one byte past the block. The pairs and break hints are rare, so their masks are
-// built only when a lane of either is set.
+// Reads one byte past the block. The pairs and break hints come out of one mask: the CRs
+// are never a '<'.
 template <typename K>
 struct ReadTagBytes {
   TagBytes operator()(const char* at) const {
@@ -107,18 +117,16 @@ struct ReadTagBytes {
         K::And(K::EqualLanes(block, '\r'), K::EqualLanes(ahead, '\n'));
     const typename K::Lanes hints =
         K::And(opens, K::Or(K::EqualFoldedLanes(ahead, 'p'), K::EqualFoldedLanes(ahead, 'b')));
-    TagBytes bytes{K::ToMask(opens), K::ToMask(K::EqualLanes(block, '>')), 0, 0};
-    if (K::Any(K::Or(pair_crs, hints))) {
-      bytes.pair_crs = K::ToMask(pair_crs);
-      bytes.break_hints = K::ToMask(hints);
-    }
-    return bytes;
+    const Mask open_mask = K::ToMask(opens);
+    const Mask marks = K::ToMask(K::Or(pair_crs, hints));
+    return {open_mask, K::ToMask(K::EqualLanes(block, '>')), marks & ~open_mask, marks & open_mask};
   }
 };
 
-// The first bytes of the "<p>" and "<br>" (any case) of a block. Reads three bytes past it.
+// The first bytes of the "<p>" and "<br>" (any case) of a block, and of the "<br>" among
+// them. Reads three bytes past it.
 struct BreakTags {
-  Mask paragraphs;
+  Mask starts;
   Mask line_breaks;
 };
 
@@ -133,7 +141,7 @@ struct ReadBreakTags {
     const typename K::Lanes line_breaks =
         K::And(K::And(opens, K::EqualFoldedLanes(second, 'b')),
                K::And(K::EqualFoldedLanes(third, 'r'), K::EqualLanes(K::Load(at + 3), '>')));
-    return {K::ToMask(paragraphs), K::ToMask(line_breaks)};
+    return {K::ToMask(K::Or(paragraphs, line_breaks)), K::ToMask(line_breaks)};
   }
 };
 
@@ -160,12 +168,15 @@ std::string WithoutPairs(std::string_view text) {
   return kept;
 }
 
-// Blocks whose masks are read before any of them is counted, so that the reading runs
-// without the counting's calls and keeps its constants in registers.
-constexpr std::size_t kBatchBlocks = 16;
-
 // Counts what the bytes of a text leave, block by block: the bytes outside spans, and apart
 // from them those of the span still open at the end.
+//
+// Every byte is counted where it stands; a pair or break tag then takes back what it does
+// not leave: two for a pair, one for "<p>", two for "<br>". A pair or a break tag is wholly
+// inside or wholly outside a span (none of its bytes opens or closes one), so it is taken
+// back in the block where it starts, by its first byte, even when it reaches into the next.
+// The first bytes of those are marked in two masks, so that taking back costs two counts:
+// every pair and break tag is in `back_once`, the pairs and "<br>" also in `back_twice`.
 template <typename K>
 class SizeCounter {
  public:
@@ -174,33 +185,28 @@ class SizeCounter {
 
   // False when a break tag forms across removed pairs; the count is then not valid.
   bool Run() {
-    // The blocks read in place, with the byte behind them; the rest from a padded copy.
-    const std::size_t whole_end = text_.empty() ? 0 : (text_.size() - 1) / kBlockSize * kBlockSize;
-    TagBytes batch[kBatchBlocks];
-    for (std::size_t at = 0; at < whole_end;) {
-      const std::size_t blocks = std::min(kBatchBlocks, (whole_end - at) / kBlockSize);
-      for (std::size_t i = 0; i < blocks; ++i) {
-        batch[i] = ReadTagBytes<K>{}(text_.data() + at + i * kBlockSize);
-      }
-      for (std::size_t i = 0; i < blocks; ++i, at += kBlockSize) {
-        if (!CountBlock(at, batch[i], ~Mask{0})) return false;
-      }
+    // The blocks read in place with the three bytes behind them that a break tag may take;
+    // the last ones from a padded copy.
+    constexpr std::size_t kInPlace = kBlockSize + 3;
+    const std::size_t in_place_end =
+        text_.size() < kInPlace ? 0
+                                : (text_.size() - kInPlace) / kBlockSize * kBlockSize + kBlockSize;
+    for (std::size_t at = 0; at < in_place_end; at += kBlockSize) {
+      if (!CountBlock<true>(at, ReadTagBytes<K>{}(text_.data() + at), ~Mask{0})) return false;
     }
-    for (std::size_t at = whole_end; at < text_.size(); at += kBlockSize) {
+    for (std::size_t at = in_place_end; at < text_.size(); at += kBlockSize) {
       const TagBytes bytes = simd::SelectAt<1>(text_, at, ReadTagBytes<K>{});
-      if (!CountBlock(at, bytes, simd::LowBits(text_.size() - at))) return false;
+      if (!CountBlock<false>(at, bytes, simd::LowBits(text_.size() - at))) return false;
     }
     return true;
   }
 
   // What the bytes outside spans leave, and those of the span open at the end.
-  std::size_t counted() const { return counted_ + (inside_ ? open_span_ : 0); }
+  std::size_t counted() const { return counted_ + (inside_ != 0 ? open_span_ : 0); }
 
  private:
-  // Sets `pairs` to the pair bytes of the block; false when removing them joins a break tag.
-  bool FindPairs(std::size_t at, Mask pair_crs, Mask closes, Mask& pairs) {
-    const Mask pair_lfs = pair_crs << 1 | lf_carry_;
-    lf_carry_ = pair_crs >> 63;
+  // False when removing the pairs that start at `pair_crs` joins a break tag.
+  bool PairsKeepBreakTags(std::size_t at, Mask pair_crs, Mask closes) const {
     // A run of pairs can join a break tag only right behind one of a break tag's bytes (so
     // not behind a pair), and most runs follow a ">", which no break tag has before its end.
     for (Mask runs = pair_crs & ~(closes << 1); runs != 0; runs &= runs - 1) {
@@ -209,94 +215,90 @@ class SizeCounter {
         return false;
       }
     }
-    pairs = pair_crs | pair_lfs;
     return true;
   }
 
-  // The first bytes of the block's break tags, and every byte of theirs, the bytes of one
-  // that began in the block before included.
-  struct Breaks {
-    Mask starts = 0;
-    Mask bytes = 0;
-  };
-
-  Breaks FindBreaks(std::size_t at, Mask hints) {
-    Breaks breaks{0, break_spill_};
-    break_spill_ = 0;
+  // The first bytes of the block's break tags, and of its "<br>" among them.
+  template <bool kInPlace>
+  BreakTags FindBreaks(std::size_t at, Mask hints) const {
     if ((hints & (hints - 1)) != 0) {
       // Several: the whole block at once, so that a text dense with break tags costs no more
       // per byte than any other.
-      const BreakTags tags = simd::SelectAt<3>(text_, at, ReadBreakTags<K>{});
-      breaks.starts = tags.paragraphs | tags.line_breaks;
-      breaks.bytes |=
-          breaks.starts | breaks.starts << 1 | breaks.starts << 2 | tags.line_breaks << 3;
-      break_spill_ = breaks.starts >> 63 | breaks.starts >> 62 | tags.line_breaks >> 61;
-      return breaks;
+      if constexpr (kInPlace) return ReadBreakTags<K>{}(text_.data() + at);
+      return simd::SelectAt<3>(text_, at, ReadBreakTags<K>{});
     }
-    for (; hints != 0; hints &= hints - 1) {
-      const std::size_t bit = simd::FirstBit(hints);
-      const std::size_t length = BreakTagLength(text_, at + bit);
-      if (length == 0) continue;
-      const Mask tag = simd::LowBits(length);
-      breaks.starts |= Mask{1} << bit;
-      breaks.bytes |= tag << bit;
-      if (bit + length > kBlockSize) break_spill_ = tag >> (kBlockSize - bit);
-    }
-    return breaks;
+    const std::size_t length = BreakTagLength(text_, at + simd::FirstBit(hints));
+    return {length != 0 ? hints : 0, length == 4 ? hints : 0};
   }
 
+  // `kInPlace`: the text holds the block and the three bytes behind it.
+  template <bool kInPlace>
   bool CountBlock(std::size_t at, const TagBytes& bytes, Mask valid) {
-    Mask removed = 0;
-    // Most blocks have no pair, and none began in the block before.
-    if (remove_pairs_ && (bytes.pair_crs | lf_carry_) != 0) {
-      if (!FindPairs(at, bytes.pair_crs, bytes.closes, removed)) return false;
+    // Most blocks have neither pairs nor break tags.
+    if ((bytes.pair_crs | bytes.break_hints | break_spill_) == 0) {
+      CountSpans(bytes.opens, bytes.closes, valid, 0, 0);
+      return true;
     }
-    Breaks breaks;
-    if ((bytes.break_hints | break_spill_) != 0) breaks = FindBreaks(at, bytes.break_hints);
+    Mask pair_crs = 0;
+    if (remove_pairs_ && bytes.pair_crs != 0) {
+      if (!PairsKeepBreakTags(at, bytes.pair_crs, bytes.closes)) return false;
+      pair_crs = bytes.pair_crs;
+    }
+    BreakTags breaks{0, 0};
+    if (bytes.break_hints != 0) breaks = FindBreaks<kInPlace>(at, bytes.break_hints);
+    // A break tag's "<" opens nothing and its ">" closes nothing; the ">" of "<br>" is three
+    // bytes on, that of "<p>" two (where "<br>" has its "r").
+    const Mask ends = bytes.closes & ~(breaks.starts << 2 | breaks.line_breaks << 3 | break_spill_);
+    break_spill_ = breaks.starts >> 62 | breaks.line_breaks >> 61;
+    CountSpans(bytes.opens & ~breaks.starts, ends, valid, pair_crs | breaks.starts,
+               pair_crs | breaks.line_breaks);
+    return true;
+  }
 
-    // The inside bits, by the addition described above; its carry out is the state after.
-    const Mask starts = bytes.opens & ~breaks.starts;
-    const Mask ends = bytes.closes & ~breaks.bytes;
+  // Counts the valid bytes of a block with the spans that `starts` open and `ends` close,
+  // the marked pairs and break tags taken back.
+  void CountSpans(Mask starts, Mask ends, Mask valid, Mask back_once, Mask back_twice) {
+    // The inside bits, by the addition described above. The reading after the block is
+    // that after its last byte.
+    const Mask inside_before = inside_;
     const Mask propagate = ~ends;
-    Mask partial = 0;
-    Mask sum = 0;
-    const bool carry = __builtin_add_overflow(propagate, starts, &partial);
-    const bool carry_in = __builtin_add_overflow(partial, Mask{inside_}, &sum);
-    const Mask inside_after = (propagate & ~sum) | starts;
-    const Mask in_span = inside_after << 1 | Mask{inside_} | starts;
-    inside_ = carry || carry_in;
+    const Mask inside_after = (propagate & ~(propagate + starts + inside_before)) | starts;
+    const Mask in_span = inside_after << 1 | inside_before | starts;
+    inside_ = inside_after >> 63;
 
-    const Mask kept = valid & ~removed & ~breaks.bytes;
-    counted_ += static_cast<std::size_t>(K::Count(~in_span & kept));
-    if (breaks.starts != 0) {
-      counted_ += 2 * static_cast<std::size_t>(K::Count(~in_span & breaks.starts));
-    }
+    counted_ += Left(~in_span & valid, back_once, back_twice);
     // Outside at the end, no span is open. Inside, the bytes behind the block's last ">" are
     // all in the span still open; they add to those before when the block has no ">".
     if (!inside_) {
       open_span_ = 0;
-      return true;
+      return;
     }
-    Mask span = in_span & kept;
-    Mask span_breaks = in_span & breaks.starts;
+    Mask span = in_span & valid;
     if (ends != 0) {
-      const Mask behind = ~Mask{1} << simd::LastBit(ends);
-      span &= behind;
-      span_breaks &= behind;
+      span &= ~Mask{1} << simd::LastBit(ends);
       open_span_ = 0;
     }
-    open_span_ += static_cast<std::size_t>(K::Count(span));
-    if (span_breaks != 0) open_span_ += 2 * static_cast<std::size_t>(K::Count(span_breaks));
-    return true;
+    open_span_ += Left(span, back_once, back_twice);
+  }
+
+  // What the bytes of `counted` leave, with the pairs and break tags taken back. A block may
+  // take back more than it counts (a "<br>" whose "<" is its last byte), so a share can wrap
+  // around; the sums of the shares come out right.
+  static std::size_t Left(Mask counted, Mask back_once, Mask back_twice) {
+    std::size_t left = static_cast<std::size_t>(K::Count(counted));
+    if ((back_once | back_twice) != 0) {
+      left -=
+          static_cast<std::size_t>(K::Count(counted & back_once) + K::Count(counted & back_twice));
+    }
+    return left;
   }
 
   std::string_view text_;
   bool remove_pairs_;
-  bool inside_ = false;        // inside a span after the blocks counted so far
+  Mask inside_ = 0;            // 1 when inside a span after the blocks counted so far
   std::size_t counted_ = 0;    // what the counted bytes leave
   std::size_t open_span_ = 0;  // what the span open after the counted blocks leaves
-  Mask break_spill_ = 0;       // bytes of a break tag that reach into the next block
-  Mask lf_carry_ = 0;          // the next block starts with the LF of a pair
+  Mask break_spill_ = 0;       // the ">" of a break tag that starts in the block before
 };
 
 // The size of `text`, or nullopt when a break tag forms across removed pairs.

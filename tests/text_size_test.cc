@@ -161,6 +161,25 @@ TEST(MeasureTextSize, DenseBreakTagsAgreeWithThePlainRules) {
   }
 }
 
+// The last blocks, those without three bytes behind them in the text, are read from a padded
+// copy: every length around that switch, with break tags, pairs and joins on every byte of
+// the last blocks.
+TEST(MeasureTextSize, TextsOfEveryLengthAgreeWithThePlainRules) {
+  const std::string units[] = {"<p><Br>\r\n<b", "<b\r\nr>x<\r\np>", "a<q<br>"};
+  for (const std::string& unit : units) {
+    std::string whole;
+    while (whole.size() < 3 * simd::kBlockSize + 8) whole += unit;
+    for (std::size_t size = 0; size <= whole.size(); ++size) {
+      const std::string text = whole.substr(0, size);
+      const std::int32_t expected = model::ModelTextSize(text);
+      for (const simd::Isa isa : RunnableIsas()) {
+        const simd::ScopedIsa held(isa);
+        ASSERT_EQ(MeasureTextSize(text), expected) << simd::IsaName(isa) << " " << text;
+      }
+    }
+  }
+}
+
 TEST(ExtractNoindexText, JoinsFlattensTrimsAndStrips) {
   const std::pair<std::string, std::string> cases[] = {
       {"no blocks", ""},
