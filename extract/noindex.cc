@@ -156,9 +156,10 @@ template <typename K>
 struct TagEnds {
   Mask operator()(const char* at) const { return K::Equal(K::Load(at), '>'); }
 };
+// What a tag span's reading stops at: its "<" and ">", and a CR, which pairs with an LF.
 template <typename K>
-struct CrsOrLts {
-  Mask operator()(const char* at) const { return K::AnyOf(K::Load(at), '\r', '<'); }
+struct TagMarks {
+  Mask operator()(const char* at) const { return K::AnyOf(K::Load(at), '<', '>', '\r'); }
 };
 
 // Where the text lies in J once trimmed, [begin, stop), and its last ">". Set once, before
@@ -283,60 +284,89 @@ struct Sink {
 enum class Mode { kStrip, kKeep };
 
 // Reads document ranges as bytes of J: a CR LF pair becomes a blank, and in kStrip mode the
-// tag spans go. Its one state is whether the reading is within a span.
+// tag spans go. Its one state is whether the reading is within a span. Ranges are read at
+// rising places, so the marks of the block last read serve the next range too.
 template <typename K>
 class SpanReader {
  public:
   explicit SpanReader(std::string_view document, bool inside = false)
-      : document_(document), inside_(inside) {}
+      : document_(document), marks_(document, TagMarks<K>{}), inside_(inside) {}
 
   bool inside() const { return inside_; }
+  // Goes on behind a range read elsewhere, within a span or not.
+  void set_inside(bool inside) { inside_ = inside; }
 
   // Reads document[from, to) into `out` until it is full. Returns true when the last byte
-  // read was a CR that was kept unpaired.
+  // read was a CR that was kept unpaired. `from` is not below the last range's.
   bool Read(std::size_t from, std::size_t to, Mode mode, Sink& out) {
+    return mode == Mode::kStrip ? ReadStripped(from, to, out) : ReadKept(from, to, out);
+  }
+
+ private:
+  // Walks the marks: inside a span only its ">" counts, outside it a ">" is text.
+  bool ReadStripped(std::size_t from, std::size_t to, Sink& out) {
     bool ends_with_cr = false;
     std::size_t x = from;
     while (x < to && !out.full()) {
-      ends_with_cr = false;
+      std::size_t mark = marks_.Before(x, to);
       if (inside_) {
-        const void* close = std::memchr(document_.data() + x, '>', to - x);
-        if (close == nullptr) return false;
-        x = static_cast<std::size_t>(static_cast<const char*>(close) - document_.data()) + 1;
+        while (mark < to && document_[mark] != '>') mark = marks_.Before(mark + 1, to);
+        if (mark == to) return false;
+        x = mark + 1;
         inside_ = false;
+        ends_with_cr = false;
         continue;
       }
-      // The bytes up to a CR, or up to a "<" when tags go, are kept as they are.
-      const std::size_t run = RunEnd(x, to, mode);
-      if (run > x) {
-        out.Append(document_.substr(x, run - x));
-        x = run;
+      while (mark < to && document_[mark] == '>') mark = marks_.Before(mark + 1, to);
+      ends_with_cr = false;
+      if (mark > x) {
+        out.Append(document_.substr(x, mark - x));
+        x = mark;
       } else if (document_[x] == '<') {
         inside_ = true;
         ++x;
-      } else if (x + 1 < to && document_[x + 1] == '\n') {
-        out.Put(' ');
-        x += 2;
       } else {
-        out.Put('\r');
-        ends_with_cr = true;
-        ++x;
+        ends_with_cr = Crlf(x, to, out);
       }
     }
     return ends_with_cr;
   }
 
- private:
-  // The first place in [from, to) of a CR, or also of a "<" in kStrip mode; else `to`.
-  std::size_t RunEnd(std::size_t from, std::size_t to, Mode mode) const {
-    if (mode == Mode::kStrip) return simd::FindFirst(document_, from, to, CrsOrLts<K>{});
-    const void* cr = std::memchr(document_.data() + from, '\r', to - from);
-    return cr == nullptr
-               ? to
-               : static_cast<std::size_t>(static_cast<const char*>(cr) - document_.data());
+  // Behind the text's last ">": only CRs are looked at.
+  bool ReadKept(std::size_t from, std::size_t to, Sink& out) {
+    bool ends_with_cr = false;
+    std::size_t x = from;
+    while (x < to && !out.full()) {
+      const void* cr = std::memchr(document_.data() + x, '\r', to - x);
+      const std::size_t run =
+          cr == nullptr ? to
+                        : static_cast<std::size_t>(static_cast<const char*>(cr) - document_.data());
+      ends_with_cr = false;
+      if (run > x) {
+        out.Append(document_.substr(x, run - x));
+        x = run;
+      } else {
+        ends_with_cr = Crlf(x, to, out);
+      }
+    }
+    return ends_with_cr;
+  }
+
+  // The CR at x: a blank with the LF behind it in the range, else itself. Moves x past what
+  // it took; returns true when the CR stays unpaired.
+  bool Crlf(std::size_t& x, std::size_t to, Sink& out) const {
+    if (x + 1 < to && document_[x + 1] == '\n') {
+      out.Put(' ');
+      x += 2;
+      return false;
+    }
+    out.Put('\r');
+    ++x;
+    return true;
   }
 
   std::string_view document_;
+  simd::ForwardMatches<0, TagMarks<K>> marks_;
   bool inside_;
 };
 
@@ -421,7 +451,8 @@ class NoindexText {
   void Emit() {
     bool pending_cr = false;
     for (std::size_t g = bounds_.begin_group; g < j_.Groups() && !out_.full(); ++g) {
-      for (std::size_t b = j_.First(g); b <= j_.Last(g) && !out_.full(); ++b) {
+      const std::size_t last = j_.Last(g);
+      for (std::size_t b = j_.First(g); b <= last && !out_.full(); ++b) {
         if (b < bounds_.begin.block) continue;
         if (bounds_.stop < Place{b, j_.Start(b)}) return;
         std::size_t from = b == bounds_.begin.block ? bounds_.begin.offset : j_.Start(b);
@@ -453,7 +484,7 @@ class NoindexText {
     if (!tail_.Holds(g)) tail_.Build(j_, g, b + 1, room);
     out_text_.append(tail_.text(), tail_.OffsetOf(j_, b + 1), room);
     out_.count = out_text_.size();
-    reader_ = SpanReader<K>(j_.document(), tail_.inside_after());
+    reader_.set_inside(tail_.inside_after());
     return tail_.ends_with_cr();
   }
 
