@@ -416,13 +416,15 @@ class GroupTail {
   std::size_t cursor_ = 0;  // where the part of block cursor_block_ begins in text_
 };
 
-// The text of J within its bounds, built left to right into an output of a fixed limit.
+// The text of J within its bounds, built left to right into an output of a fixed limit. It
+// can be run again once more groups are found: their bounds begin where the earlier ones did
+// and have their last ">" at or behind the earlier one, so the output up to that ">" stands
+// and the new run goes on from there.
 template <typename K>
 class NoindexText {
  public:
-  NoindexText(const Layout& j, const Bounds& bounds, std::size_t max_bytes)
+  NoindexText(const Layout& j, std::size_t max_bytes)
       : j_(j),
-        bounds_(bounds),
         wanted_bytes_(max_bytes),
         // One byte more than wanted: a CR that ends a block changes if the next block begins
         // with an LF, so the last wanted byte is final only once a byte behind it is read.
@@ -431,12 +433,23 @@ class NoindexText {
 
   // `joined_length`: that of the blocks' joined contents, which the text never outgrows. A
   // cut text is held at its final size from the start; an uncut one grows as it goes.
-  std::string Run(std::uint64_t joined_length) {
+  void Run(const Bounds& bounds, std::uint64_t joined_length) {
     if (out_.limit != kWholeText) {
       out_text_.reserve(
           static_cast<std::size_t>(std::min<std::uint64_t>(out_.limit, joined_length)));
     }
-    Emit();
+    bounds_ = bounds;
+    const Resume at = resume_.value_or(Resume{bounds.begin_group, bounds.begin, 0});
+    out_text_.resize(at.count);
+    out_.count = at.count;
+    kept_from_ = kWholeText;
+    reader_ = SpanReader<K>(j_.document());
+    tail_ = GroupTail<K>{};
+    Emit(at);
+  }
+
+  // The text, cut to the bytes wanted.
+  std::string Take() {
     if (out_text_.size() > wanted_bytes_) out_text_.resize(wanted_bytes_);
     return std::move(out_text_);
   }
@@ -448,14 +461,21 @@ class NoindexText {
   }
 
  private:
-  void Emit() {
+  // Where a run begins: a place in J, in its group, and the output's length there.
+  struct Resume {
+    std::size_t group = 0;
+    Place place;
+    std::size_t count = 0;
+  };
+
+  void Emit(const Resume& at) {
     bool pending_cr = false;
-    for (std::size_t g = bounds_.begin_group; g < j_.Groups() && !out_.full(); ++g) {
+    for (std::size_t g = at.group; g < j_.Groups() && !out_.full(); ++g) {
       const std::size_t last = j_.Last(g);
-      for (std::size_t b = j_.First(g); b <= last && !out_.full(); ++b) {
-        if (b < bounds_.begin.block) continue;
+      for (std::size_t b = g == at.group ? at.place.block : j_.First(g); b <= last && !out_.full();
+           ++b) {
         if (bounds_.stop < Place{b, j_.Start(b)}) return;
-        std::size_t from = b == bounds_.begin.block ? bounds_.begin.offset : j_.Start(b);
+        std::size_t from = b == at.place.block ? at.place.offset : j_.Start(b);
         const std::size_t to = b == bounds_.stop.block ? bounds_.stop.offset : j_.End(g);
         if (from == to) continue;
         // A CR that ended the previous block pairs with an LF that starts this one.
@@ -473,6 +493,10 @@ class NoindexText {
     if (!tag_end || tag_end->block < b) return ReadKept(from, to);
     if (tag_end->block == b) {
       reader_.Read(from, tag_end->offset + 1, Mode::kStrip, out_);
+      // A later run goes on from here, outside any span. When a later block of the group
+      // follows, this ">" ends its opening marker (the later blocks hold no ">"), so that
+      // run reads on from the start of the next block's part, as a first run does.
+      if (!out_.full()) resume_ = Resume{g, {b, tag_end->offset + 1}, out_.count};
       return ReadKept(tag_end->offset + 1, to);
     }
     // Wholly before the last ">": the part up to the next block's start is read, the rest is
@@ -495,13 +519,14 @@ class NoindexText {
   }
 
   const Layout& j_;
-  const Bounds& bounds_;
+  Bounds bounds_;
   const std::size_t wanted_bytes_;
   std::string out_text_;
   Sink out_;                            // counts out_text_'s bytes against the limit
   std::size_t kept_from_ = kWholeText;  // the output's length when the kept bytes began
   SpanReader<K> reader_;
   GroupTail<K> tail_;
+  std::optional<Resume> resume_;  // behind the last ">" of the last run, if it was reached
 };
 
 // The first part of the document that is tried, and how much each next try takes in.
@@ -516,22 +541,22 @@ std::string ExtractWith(std::string_view document, std::size_t max_bytes) {
   // A try is made only once the joined contents are longer than the bytes wanted, since a
   // shorter text cannot fill them.
   BlockFinder<K> finder(document);
+  const Layout j(document, finder.blocks());
+  NoindexText<K> text(j, max_bytes);
   std::size_t part = max_bytes == kWholeText ? document.size() : kFirstPart;
   while (true) {
     finder.ScanTo(part);
     if (finder.done() || finder.joined_length() > max_bytes) {
-      const Layout j(document, finder.blocks());
       const std::optional<Bounds> bounds = FindBounds<K>(j);
       if (!bounds || bounds->empty()) {
         // Empty for good once it ends at a NUL: later groups only add bytes behind it.
         if (finder.done() || (bounds && bounds->stop_is_nul)) return {};
       } else {
-        NoindexText<K> text(j, *bounds, max_bytes);
-        std::string result = text.Run(finder.joined_length());
+        text.Run(*bounds, finder.joined_length());
         // The first groups' text begins with the whole document's text, as far as it was
         // wanted, when it ends at a NUL (which ends the whole text there too) or filled up
         // before its last ">" (the whole text has that ">" before its end as well).
-        if (finder.done() || bounds->stop_is_nul || text.FilledBeforeKept()) return result;
+        if (finder.done() || bounds->stop_is_nul || text.FilledBeforeKept()) return text.Take();
       }
     }
     part = part > document.size() / kPartGrowth ? document.size() : part * kPartGrowth;
