@@ -131,11 +131,6 @@ class Layout {
   std::size_t PartEnd(std::size_t g, std::size_t b) const {
     return b < Last(g) ? Start(b + 1) : End(g);
   }
-  std::size_t GroupOf(std::size_t block) const {
-    std::size_t g = 0;
-    while (Last(g) < block) ++g;
-    return g;
-  }
 
  private:
   std::string_view document_;
@@ -170,6 +165,10 @@ struct Bounds {
   Place stop;                    // the first NUL from begin on, or behind the last byte above 32
   bool stop_is_nul = false;      // the text ends at a NUL
   std::optional<Place> tag_end;  // the last ">" in [begin, stop)
+  std::size_t stop_group = 0;    // the group of stop.block
+  // The first groups, in which no NUL lies from begin on: a later try over more groups
+  // searches only the groups behind them.
+  std::size_t nul_free_groups = 0;
 
   bool empty() const { return !(begin < stop); }
 };
@@ -182,7 +181,12 @@ std::optional<Bounds> FindBegin(const Layout& j) {
   for (std::size_t g = 0; g < j.Groups(); ++g) {
     for (std::size_t b = j.First(g); b <= j.Last(g); ++b) {
       const std::size_t x = simd::FindFirst(document, j.Start(b), j.End(g), NotLeadingBlank<K>{});
-      if (x < j.End(g)) return Bounds{{b, x}, g, {}, false, std::nullopt};
+      if (x < j.End(g)) {
+        Bounds bounds;
+        bounds.begin = {b, x};
+        bounds.begin_group = g;
+        return bounds;
+      }
     }
   }
   return std::nullopt;
@@ -204,19 +208,27 @@ void FindStop(const Layout& j, Bounds& bounds) {
     std::size_t b = j.Last(g);
     while (j.Start(b) > last) --b;
     stop = {b, last + 1};
+    bounds.stop_group = g;
     found = true;
   }
   if (!found) {
     bounds.stop = bounds.begin;
+    bounds.stop_group = bounds.begin_group;
     return;
   }
   // The first NUL: a later block of a group lies inside its first block's range, so one
   // search runs through the groups, and a NUL found between two groups is passed over.
   const std::size_t end = j.End(j.Groups() - 1);
-  std::size_t from = bounds.begin.offset;
-  for (std::size_t g = bounds.begin_group; g < j.Groups() && from < end;) {
+  std::size_t g = std::max(bounds.begin_group, bounds.nul_free_groups);
+  std::size_t from = g == bounds.begin_group ? bounds.begin.offset
+                     : g < j.Groups()        ? j.Start(j.First(g))
+                                             : end;
+  while (g < j.Groups() && from < end) {
     const void* nul = std::memchr(document.data() + from, '\0', end - from);
-    if (nul == nullptr) break;
+    if (nul == nullptr) {
+      bounds.nul_free_groups = j.Groups();
+      break;
+    }
     const auto y = static_cast<std::size_t>(static_cast<const char*>(nul) - document.data());
     while (j.End(g) <= y) ++g;  // the last group ends past y
     const bool in_begin_group = g == bounds.begin_group;
@@ -224,6 +236,7 @@ void FindStop(const Layout& j, Bounds& bounds) {
       const Place at{in_begin_group ? bounds.begin.block : j.First(g), y};
       if (at < stop) {
         stop = at;
+        bounds.stop_group = g;
         bounds.stop_is_nul = true;
       }
       break;
@@ -237,7 +250,7 @@ void FindStop(const Layout& j, Bounds& bounds) {
 // block's opening marker, so only blocks without a ">" are passed, and those are disjoint.
 template <typename K>
 std::optional<Place> FindLastTagEnd(const Layout& j, const Bounds& bounds) {
-  std::size_t g = j.GroupOf(bounds.stop.block);
+  std::size_t g = bounds.stop_group;
   for (std::size_t b = bounds.stop.block + 1; b-- > 0;) {
     while (j.First(g) > b) --g;
     const std::size_t from = j.Start(b);
@@ -254,9 +267,10 @@ std::optional<Place> FindLastTagEnd(const Layout& j, const Bounds& bounds) {
 }
 
 template <typename K>
-std::optional<Bounds> FindBounds(const Layout& j) {
+std::optional<Bounds> FindBounds(const Layout& j, std::size_t nul_free_groups) {
   std::optional<Bounds> bounds = FindBegin<K>(j);
   if (!bounds) return std::nullopt;
+  bounds->nul_free_groups = nul_free_groups;
   FindStop<K>(j, *bounds);
   if (!bounds->empty()) bounds->tag_end = FindLastTagEnd<K>(j, *bounds);
   return bounds;
@@ -483,12 +497,13 @@ class NoindexText {
           out_text_.back() = ' ';
           ++from;
         }
-        pending_cr = ReadBlock(g, b, from, to);
+        pending_cr = ReadBlock(g, b, b == last, from, to);
       }
     }
   }
 
-  bool ReadBlock(std::size_t g, std::size_t b, std::size_t from, std::size_t to) {
+  bool ReadBlock(std::size_t g, std::size_t b, bool last_of_group, std::size_t from,
+                 std::size_t to) {
     const std::optional<Place>& tag_end = bounds_.tag_end;
     if (!tag_end || tag_end->block < b) return ReadKept(from, to);
     if (tag_end->block == b) {
@@ -501,8 +516,7 @@ class NoindexText {
     }
     // Wholly before the last ">": the part up to the next block's start is read, the rest is
     // the group's shared tail from that block on.
-    if (b == j_.Last(g) || bounds_.stop.block == b)
-      return reader_.Read(from, to, Mode::kStrip, out_);
+    if (last_of_group || bounds_.stop.block == b) return reader_.Read(from, to, Mode::kStrip, out_);
     reader_.Read(from, j_.Start(b + 1), Mode::kStrip, out_);
     const std::size_t room = out_.limit - out_.count;
     if (!tail_.Holds(g)) tail_.Build(j_, g, b + 1, room);
@@ -544,14 +558,16 @@ std::string ExtractWith(std::string_view document, std::size_t max_bytes) {
   const Layout j(document, finder.blocks());
   NoindexText<K> text(j, max_bytes);
   std::size_t part = max_bytes == kWholeText ? document.size() : kFirstPart;
+  std::size_t nul_free_groups = 0;
   while (true) {
     finder.ScanTo(part);
     if (finder.done() || finder.joined_length() > max_bytes) {
-      const std::optional<Bounds> bounds = FindBounds<K>(j);
+      const std::optional<Bounds> bounds = FindBounds<K>(j, nul_free_groups);
       if (!bounds || bounds->empty()) {
         // Empty for good once it ends at a NUL: later groups only add bytes behind it.
         if (finder.done() || (bounds && bounds->stop_is_nul)) return {};
       } else {
+        nul_free_groups = bounds->nul_free_groups;
         text.Run(*bounds, finder.joined_length());
         // The first groups' text begins with the whole document's text, as far as it was
         // wanted, when it ends at a NUL (which ends the whole text there too) or filled up
