@@ -37,10 +37,12 @@ class OffsetList {
   void push_back(std::uint32_t offset) {
     if (free_ == chunk_end_) AddChunk();
     *free_++ = offset;
-    ++size_;
   }
   std::uint32_t operator[](std::size_t i) const { return (*chunks_[i / kChunk])[i % kChunk]; }
-  std::size_t size() const { return size_; }
+  // The slots of all chunks but those the last one has free.
+  std::size_t size() const {
+    return chunks_.size() * kChunk - static_cast<std::size_t>(chunk_end_ - free_);
+  }
 
  private:
   static constexpr std::size_t kChunk = 4096;
@@ -56,7 +58,6 @@ class OffsetList {
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::uint32_t* free_ = nullptr;  // the next free slot of the last chunk
   std::uint32_t* chunk_end_ = nullptr;
-  std::size_t size_ = 0;
 };
 
 struct Blocks {
