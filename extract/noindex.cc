@@ -37,10 +37,12 @@ class OffsetList {
   void push_back(std::uint32_t offset) {
     if (free_ == chunk_end_) AddChunk();
     *free_++ = offset;
-    ++size_;
   }
   std::uint32_t operator[](std::size_t i) const { return (*chunks_[i / kChunk])[i % kChunk]; }
-  std::size_t size() const { return size_; }
+  // The slots of all chunks but those the last one has free.
+  std::size_t size() const {
+    return chunks_.size() * kChunk - static_cast<std::size_t>(chunk_end_ - free_);
+  }
 
  private:
   static constexpr std::size_t kChunk = 4096;
@@ -56,7 +58,6 @@ class OffsetList {
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::uint32_t* free_ = nullptr;  // the next free slot of the last chunk
   std::uint32_t* chunk_end_ = nullptr;
-  std::size_t size_ = 0;
 };
 
 struct Blocks {
@@ -131,11 +132,6 @@ class Layout {
   std::size_t PartEnd(std::size_t g, std::size_t b) const {
     return b < Last(g) ? Start(b + 1) : End(g);
   }
-  std::size_t GroupOf(std::size_t block) const {
-    std::size_t g = 0;
-    while (Last(g) < block) ++g;
-    return g;
-  }
 
  private:
   std::string_view document_;
@@ -156,9 +152,10 @@ template <typename K>
 struct TagEnds {
   Mask operator()(const char* at) const { return K::Equal(K::Load(at), '>'); }
 };
+// What a tag span's reading stops at: its "<" and ">", and a CR, which pairs with an LF.
 template <typename K>
-struct CrsOrLts {
-  Mask operator()(const char* at) const { return K::AnyOf(K::Load(at), '\r', '<'); }
+struct TagMarks {
+  Mask operator()(const char* at) const { return K::AnyOf(K::Load(at), '<', '>', '\r'); }
 };
 
 // Where the text lies in J once trimmed, [begin, stop), and its last ">". Set once, before
@@ -169,6 +166,10 @@ struct Bounds {
   Place stop;                    // the first NUL from begin on, or behind the last byte above 32
   bool stop_is_nul = false;      // the text ends at a NUL
   std::optional<Place> tag_end;  // the last ">" in [begin, stop)
+  std::size_t stop_group = 0;    // the group of stop.block
+  // The first groups, in which no NUL lies from begin on: a later try over more groups
+  // searches only the groups behind them.
+  std::size_t nul_free_groups = 0;
 
   bool empty() const { return !(begin < stop); }
 };
@@ -181,7 +182,12 @@ std::optional<Bounds> FindBegin(const Layout& j) {
   for (std::size_t g = 0; g < j.Groups(); ++g) {
     for (std::size_t b = j.First(g); b <= j.Last(g); ++b) {
       const std::size_t x = simd::FindFirst(document, j.Start(b), j.End(g), NotLeadingBlank<K>{});
-      if (x < j.End(g)) return Bounds{{b, x}, g, {}, false, std::nullopt};
+      if (x < j.End(g)) {
+        Bounds bounds;
+        bounds.begin = {b, x};
+        bounds.begin_group = g;
+        return bounds;
+      }
     }
   }
   return std::nullopt;
@@ -203,19 +209,27 @@ void FindStop(const Layout& j, Bounds& bounds) {
     std::size_t b = j.Last(g);
     while (j.Start(b) > last) --b;
     stop = {b, last + 1};
+    bounds.stop_group = g;
     found = true;
   }
   if (!found) {
     bounds.stop = bounds.begin;
+    bounds.stop_group = bounds.begin_group;
     return;
   }
   // The first NUL: a later block of a group lies inside its first block's range, so one
   // search runs through the groups, and a NUL found between two groups is passed over.
   const std::size_t end = j.End(j.Groups() - 1);
-  std::size_t from = bounds.begin.offset;
-  for (std::size_t g = bounds.begin_group; g < j.Groups() && from < end;) {
+  std::size_t g = std::max(bounds.begin_group, bounds.nul_free_groups);
+  std::size_t from = g == bounds.begin_group ? bounds.begin.offset
+                     : g < j.Groups()        ? j.Start(j.First(g))
+                                             : end;
+  while (g < j.Groups() && from < end) {
     const void* nul = std::memchr(document.data() + from, '\0', end - from);
-    if (nul == nullptr) break;
+    if (nul == nullptr) {
+      bounds.nul_free_groups = j.Groups();
+      break;
+    }
     const auto y = static_cast<std::size_t>(static_cast<const char*>(nul) - document.data());
     while (j.End(g) <= y) ++g;  // the last group ends past y
     const bool in_begin_group = g == bounds.begin_group;
@@ -223,6 +237,7 @@ void FindStop(const Layout& j, Bounds& bounds) {
       const Place at{in_begin_group ? bounds.begin.block : j.First(g), y};
       if (at < stop) {
         stop = at;
+        bounds.stop_group = g;
         bounds.stop_is_nul = true;
       }
       break;
@@ -236,7 +251,7 @@ void FindStop(const Layout& j, Bounds& bounds) {
 // block's opening marker, so only blocks without a ">" are passed, and those are disjoint.
 template <typename K>
 std::optional<Place> FindLastTagEnd(const Layout& j, const Bounds& bounds) {
-  std::size_t g = j.GroupOf(bounds.stop.block);
+  std::size_t g = bounds.stop_group;
   for (std::size_t b = bounds.stop.block + 1; b-- > 0;) {
     while (j.First(g) > b) --g;
     const std::size_t from = j.Start(b);
@@ -253,9 +268,10 @@ std::optional<Place> FindLastTagEnd(const Layout& j, const Bounds& bounds) {
 }
 
 template <typename K>
-std::optional<Bounds> FindBounds(const Layout& j) {
+std::optional<Bounds> FindBounds(const Layout& j, std::size_t nul_free_groups) {
   std::optional<Bounds> bounds = FindBegin<K>(j);
   if (!bounds) return std::nullopt;
+  bounds->nul_free_groups = nul_free_groups;
   FindStop<K>(j, *bounds);
   if (!bounds->empty()) bounds->tag_end = FindLastTagEnd<K>(j, *bounds);
   return bounds;
@@ -283,60 +299,89 @@ struct Sink {
 enum class Mode { kStrip, kKeep };
 
 // Reads document ranges as bytes of J: a CR LF pair becomes a blank, and in kStrip mode the
-// tag spans go. Its one state is whether the reading is within a span.
+// tag spans go. Its one state is whether the reading is within a span. Ranges are read at
+// rising places, so the marks of the block last read serve the next range too.
 template <typename K>
 class SpanReader {
  public:
   explicit SpanReader(std::string_view document, bool inside = false)
-      : document_(document), inside_(inside) {}
+      : document_(document), marks_(document, TagMarks<K>{}), inside_(inside) {}
 
   bool inside() const { return inside_; }
+  // Goes on behind a range read elsewhere, within a span or not.
+  void set_inside(bool inside) { inside_ = inside; }
 
   // Reads document[from, to) into `out` until it is full. Returns true when the last byte
-  // read was a CR that was kept unpaired.
+  // read was a CR that was kept unpaired. `from` is not below the last range's.
   bool Read(std::size_t from, std::size_t to, Mode mode, Sink& out) {
+    return mode == Mode::kStrip ? ReadStripped(from, to, out) : ReadKept(from, to, out);
+  }
+
+ private:
+  // Walks the marks: inside a span only its ">" counts, outside it a ">" is text.
+  bool ReadStripped(std::size_t from, std::size_t to, Sink& out) {
     bool ends_with_cr = false;
     std::size_t x = from;
     while (x < to && !out.full()) {
-      ends_with_cr = false;
+      std::size_t mark = marks_.Before(x, to);
       if (inside_) {
-        const void* close = std::memchr(document_.data() + x, '>', to - x);
-        if (close == nullptr) return false;
-        x = static_cast<std::size_t>(static_cast<const char*>(close) - document_.data()) + 1;
+        while (mark < to && document_[mark] != '>') mark = marks_.Before(mark + 1, to);
+        if (mark == to) return false;
+        x = mark + 1;
         inside_ = false;
+        ends_with_cr = false;
         continue;
       }
-      // The bytes up to a CR, or up to a "<" when tags go, are kept as they are.
-      const std::size_t run = RunEnd(x, to, mode);
-      if (run > x) {
-        out.Append(document_.substr(x, run - x));
-        x = run;
+      while (mark < to && document_[mark] == '>') mark = marks_.Before(mark + 1, to);
+      ends_with_cr = false;
+      if (mark > x) {
+        out.Append(document_.substr(x, mark - x));
+        x = mark;
       } else if (document_[x] == '<') {
         inside_ = true;
         ++x;
-      } else if (x + 1 < to && document_[x + 1] == '\n') {
-        out.Put(' ');
-        x += 2;
       } else {
-        out.Put('\r');
-        ends_with_cr = true;
-        ++x;
+        ends_with_cr = Crlf(x, to, out);
       }
     }
     return ends_with_cr;
   }
 
- private:
-  // The first place in [from, to) of a CR, or also of a "<" in kStrip mode; else `to`.
-  std::size_t RunEnd(std::size_t from, std::size_t to, Mode mode) const {
-    if (mode == Mode::kStrip) return simd::FindFirst(document_, from, to, CrsOrLts<K>{});
-    const void* cr = std::memchr(document_.data() + from, '\r', to - from);
-    return cr == nullptr
-               ? to
-               : static_cast<std::size_t>(static_cast<const char*>(cr) - document_.data());
+  // Behind the text's last ">": only CRs are looked at.
+  bool ReadKept(std::size_t from, std::size_t to, Sink& out) {
+    bool ends_with_cr = false;
+    std::size_t x = from;
+    while (x < to && !out.full()) {
+      const void* cr = std::memchr(document_.data() + x, '\r', to - x);
+      const std::size_t run =
+          cr == nullptr ? to
+                        : static_cast<std::size_t>(static_cast<const char*>(cr) - document_.data());
+      ends_with_cr = false;
+      if (run > x) {
+        out.Append(document_.substr(x, run - x));
+        x = run;
+      } else {
+        ends_with_cr = Crlf(x, to, out);
+      }
+    }
+    return ends_with_cr;
+  }
+
+  // The CR at x: a blank with the LF behind it in the range, else itself. Moves x past what
+  // it took; returns true when the CR stays unpaired.
+  bool Crlf(std::size_t& x, std::size_t to, Sink& out) const {
+    if (x + 1 < to && document_[x + 1] == '\n') {
+      out.Put(' ');
+      x += 2;
+      return false;
+    }
+    out.Put('\r');
+    ++x;
+    return true;
   }
 
   std::string_view document_;
+  simd::ForwardMatches<0, TagMarks<K>> marks_;
   bool inside_;
 };
 
@@ -386,13 +431,15 @@ class GroupTail {
   std::size_t cursor_ = 0;  // where the part of block cursor_block_ begins in text_
 };
 
-// The text of J within its bounds, built left to right into an output of a fixed limit.
+// The text of J within its bounds, built left to right into an output of a fixed limit. It
+// can be run again once more groups are found: their bounds begin where the earlier ones did
+// and have their last ">" at or behind the earlier one, so the output up to that ">" stands
+// and the new run goes on from there.
 template <typename K>
 class NoindexText {
  public:
-  NoindexText(const Layout& j, const Bounds& bounds, std::size_t max_bytes)
+  NoindexText(const Layout& j, std::size_t max_bytes)
       : j_(j),
-        bounds_(bounds),
         wanted_bytes_(max_bytes),
         // One byte more than wanted: a CR that ends a block changes if the next block begins
         // with an LF, so the last wanted byte is final only once a byte behind it is read.
@@ -401,12 +448,23 @@ class NoindexText {
 
   // `joined_length`: that of the blocks' joined contents, which the text never outgrows. A
   // cut text is held at its final size from the start; an uncut one grows as it goes.
-  std::string Run(std::uint64_t joined_length) {
+  void Run(const Bounds& bounds, std::uint64_t joined_length) {
     if (out_.limit != kWholeText) {
       out_text_.reserve(
           static_cast<std::size_t>(std::min<std::uint64_t>(out_.limit, joined_length)));
     }
-    Emit();
+    bounds_ = bounds;
+    const Resume at = resume_.value_or(Resume{bounds.begin_group, bounds.begin, 0});
+    out_text_.resize(at.count);
+    out_.count = at.count;
+    kept_from_ = kWholeText;
+    reader_ = SpanReader<K>(j_.document());
+    tail_ = GroupTail<K>{};
+    Emit(at);
+  }
+
+  // The text, cut to the bytes wanted.
+  std::string Take() {
     if (out_text_.size() > wanted_bytes_) out_text_.resize(wanted_bytes_);
     return std::move(out_text_);
   }
@@ -418,13 +476,21 @@ class NoindexText {
   }
 
  private:
-  void Emit() {
+  // Where a run begins: a place in J, in its group, and the output's length there.
+  struct Resume {
+    std::size_t group = 0;
+    Place place;
+    std::size_t count = 0;
+  };
+
+  void Emit(const Resume& at) {
     bool pending_cr = false;
-    for (std::size_t g = bounds_.begin_group; g < j_.Groups() && !out_.full(); ++g) {
-      for (std::size_t b = j_.First(g); b <= j_.Last(g) && !out_.full(); ++b) {
-        if (b < bounds_.begin.block) continue;
+    for (std::size_t g = at.group; g < j_.Groups() && !out_.full(); ++g) {
+      const std::size_t last = j_.Last(g);
+      for (std::size_t b = g == at.group ? at.place.block : j_.First(g); b <= last && !out_.full();
+           ++b) {
         if (bounds_.stop < Place{b, j_.Start(b)}) return;
-        std::size_t from = b == bounds_.begin.block ? bounds_.begin.offset : j_.Start(b);
+        std::size_t from = b == at.place.block ? at.place.offset : j_.Start(b);
         const std::size_t to = b == bounds_.stop.block ? bounds_.stop.offset : j_.End(g);
         if (from == to) continue;
         // A CR that ended the previous block pairs with an LF that starts this one.
@@ -432,28 +498,32 @@ class NoindexText {
           out_text_.back() = ' ';
           ++from;
         }
-        pending_cr = ReadBlock(g, b, from, to);
+        pending_cr = ReadBlock(g, b, b == last, from, to);
       }
     }
   }
 
-  bool ReadBlock(std::size_t g, std::size_t b, std::size_t from, std::size_t to) {
+  bool ReadBlock(std::size_t g, std::size_t b, bool last_of_group, std::size_t from,
+                 std::size_t to) {
     const std::optional<Place>& tag_end = bounds_.tag_end;
     if (!tag_end || tag_end->block < b) return ReadKept(from, to);
     if (tag_end->block == b) {
       reader_.Read(from, tag_end->offset + 1, Mode::kStrip, out_);
+      // A later run goes on from here, outside any span. When a later block of the group
+      // follows, this ">" ends its opening marker (the later blocks hold no ">"), so that
+      // run reads on from the start of the next block's part, as a first run does.
+      if (!out_.full()) resume_ = Resume{g, {b, tag_end->offset + 1}, out_.count};
       return ReadKept(tag_end->offset + 1, to);
     }
     // Wholly before the last ">": the part up to the next block's start is read, the rest is
     // the group's shared tail from that block on.
-    if (b == j_.Last(g) || bounds_.stop.block == b)
-      return reader_.Read(from, to, Mode::kStrip, out_);
+    if (last_of_group || bounds_.stop.block == b) return reader_.Read(from, to, Mode::kStrip, out_);
     reader_.Read(from, j_.Start(b + 1), Mode::kStrip, out_);
     const std::size_t room = out_.limit - out_.count;
     if (!tail_.Holds(g)) tail_.Build(j_, g, b + 1, room);
     out_text_.append(tail_.text(), tail_.OffsetOf(j_, b + 1), room);
     out_.count = out_text_.size();
-    reader_ = SpanReader<K>(j_.document(), tail_.inside_after());
+    reader_.set_inside(tail_.inside_after());
     return tail_.ends_with_cr();
   }
 
@@ -464,13 +534,14 @@ class NoindexText {
   }
 
   const Layout& j_;
-  const Bounds& bounds_;
+  Bounds bounds_;
   const std::size_t wanted_bytes_;
   std::string out_text_;
   Sink out_;                            // counts out_text_'s bytes against the limit
   std::size_t kept_from_ = kWholeText;  // the output's length when the kept bytes began
   SpanReader<K> reader_;
   GroupTail<K> tail_;
+  std::optional<Resume> resume_;  // behind the last ">" of the last run, if it was reached
 };
 
 // The first part of the document that is tried, and how much each next try takes in.
@@ -485,22 +556,24 @@ std::string ExtractWith(std::string_view document, std::size_t max_bytes) {
   // A try is made only once the joined contents are longer than the bytes wanted, since a
   // shorter text cannot fill them.
   BlockFinder<K> finder(document);
+  const Layout j(document, finder.blocks());
+  NoindexText<K> text(j, max_bytes);
   std::size_t part = max_bytes == kWholeText ? document.size() : kFirstPart;
+  std::size_t nul_free_groups = 0;
   while (true) {
     finder.ScanTo(part);
     if (finder.done() || finder.joined_length() > max_bytes) {
-      const Layout j(document, finder.blocks());
-      const std::optional<Bounds> bounds = FindBounds<K>(j);
+      const std::optional<Bounds> bounds = FindBounds<K>(j, nul_free_groups);
       if (!bounds || bounds->empty()) {
         // Empty for good once it ends at a NUL: later groups only add bytes behind it.
         if (finder.done() || (bounds && bounds->stop_is_nul)) return {};
       } else {
-        NoindexText<K> text(j, *bounds, max_bytes);
-        std::string result = text.Run(finder.joined_length());
+        nul_free_groups = bounds->nul_free_groups;
+        text.Run(*bounds, finder.joined_length());
         // The first groups' text begins with the whole document's text, as far as it was
         // wanted, when it ends at a NUL (which ends the whole text there too) or filled up
         // before its last ">" (the whole text has that ">" before its end as well).
-        if (finder.done() || bounds->stop_is_nul || text.FilledBeforeKept()) return result;
+        if (finder.done() || bounds->stop_is_nul || text.FilledBeforeKept()) return text.Take();
       }
     }
     part = part > document.size() / kPartGrowth ? document.size() : part * kPartGrowth;

@@ -126,6 +126,22 @@ class ForwardMatches {
   // The first selected position in [begin, end), or `end`.
   std::size_t Within(std::size_t begin, std::size_t end) { return std::min(From(begin), end); }
 
+  // The same, reading no block that starts at or past `end`: for a walk over short ranges
+  // whose bytes behind them may hold nothing selected for long.
+  std::size_t Before(std::size_t begin, std::size_t end) {
+    std::size_t at = std::max(begin, block_);
+    if (at < covered_) {
+      const Mask later = bits_ & ~LowBits(at - block_);
+      if (later != 0) return std::min(block_ + FirstBit(later), end);
+      at = covered_;
+    }
+    for (; at < end; at += kBlockSize) {
+      const Mask found = MaskAt<kReadAhead>(text_, at, select_);
+      if (found != 0) return std::min(Keep(at, found), end);
+    }
+    return end;
+  }
+
  private:
   std::size_t Keep(std::size_t at, Mask found) {
     block_ = at;

@@ -212,6 +212,35 @@ TEST(ExtractNoindexText, CutFromTheFirstGroupsIsTheWholeTextsStart) {
   }
 }
 
+// Long documents whose first parts give a text too short for the cut, so that later groups
+// are taken in and the text goes on from behind the first parts' last ">": blocks that nest,
+// tags cut off by a closing marker, CRs at block ends and ">" bytes far apart, on every kernel.
+TEST(ExtractNoindexText, TextGoesOnFromTheFirstPartsOnEveryKernel) {
+  const std::string pieces[] = {"<noindex>", "</noindex>", "<b>", "<",  ">",    "ww",
+                                "\r",        "\n",         " ",   "x>", "<i w", "\r\n"};
+  std::mt19937 random(31);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+  for (int round = 0; round < 40; ++round) {
+    std::string document;
+    const std::size_t size = 1500 + static_cast<std::size_t>(round) * 300;
+    while (document.size() < size) {
+      document += "<noindex>";
+      for (int i = round % 4; i >= 0; --i) document += pieces[pick(random)];
+      document += "</noindex>";
+      // Stretches without blocks, so that a part's joined contents run short of the cut.
+      if (round % 3 == 0) document += std::string(pick(random) * 40, 'z');
+    }
+    const std::string whole = model::ModelNoindexText(document);
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      for (std::size_t cut = 1; cut < whole.size() + 2; cut += 1 + cut / 3) {
+        ASSERT_EQ(ExtractNoindexText(document, cut), whole.substr(0, cut))
+            << simd::IsaName(isa) << " round " << round << " cut " << cut;
+      }
+    }
+  }
+}
+
 TEST(ExtractNoindexText, ManyOpeningsBeforeOneClosingCostOnlyTheCut) {
   // The joined contents of this document would hold about 20 GB.
   const std::string document = Repeat("<noindex>ab", 100000) + "</noindex>";

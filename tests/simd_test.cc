@@ -195,6 +195,37 @@ TEST(SimdBlockScan, WalksAgreeWithAByteByByteReadingOnEveryKernel) {
   }
 }
 
+// A forward walk asked for short ranges at rising starts, each of which may end before, at or
+// past a block end, and may hold no place while the text behind it does.
+TEST(SimdBlockScan, ForwardWalkOverShortRangesAgreesWithAByteByByteReadingOnEveryKernel) {
+  std::mt19937 random(17);
+  for (std::size_t size = 0; size <= 200; ++size) {
+    const std::string text = RandomText(random, size);
+    for (const std::size_t span : {0, 1, 3, 63, 64, 65, 130}) {
+      std::vector<std::size_t> expected;
+      for (std::size_t from = 0; from <= size; ++from) {
+        const std::size_t end = std::min(size, from + span);
+        std::size_t first = from;
+        while (first < end && !IsPlace(text, first)) ++first;
+        expected.push_back(first);
+      }
+      for (const Isa isa : RunnableIsas()) {
+        const simd::ScopedIsa held(isa);
+        const std::vector<std::size_t> found = simd::Dispatch([&](auto kernel) {
+          using K = decltype(kernel);
+          simd::ForwardMatches<1, Places<K>> walk(text, Places<K>{});
+          std::vector<std::size_t> firsts;
+          for (std::size_t from = 0; from <= size; ++from) {
+            firsts.push_back(walk.Before(from, std::min(size, from + span)));
+          }
+          return firsts;
+        });
+        ASSERT_EQ(found, expected) << simd::IsaName(isa) << ", size " << size << ", span " << span;
+      }
+    }
+  }
+}
+
 // The last place in every range, searched backwards block by block, and the several masks a
 // selector gives at once, against the byte-by-byte reading.
 TEST(SimdBlockScan, FindLastAndSelectAtAgreeWithAByteByByteReadingOnEveryKernel) {
