@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "simd/isa.h"
+#include "tests/each_isa.h"
+
 namespace pagefields {
 namespace {
 
@@ -36,13 +39,22 @@ TEST(IsUtf8, TakesOnlyTheStrictForm) {
   for (const auto& c : cases) EXPECT_EQ(IsUtf8(c.text), c.utf8) << c.text;
 }
 
-TEST(IsAscii, LooksAtEveryByte) {
-  EXPECT_TRUE(IsAscii(""));
-  EXPECT_TRUE(IsAscii("nul\0and\x7F, long enough for whole words"s));
-  for (std::size_t at = 0; at < 20; ++at) {
-    std::string text(20, 'a');
-    text[at] = '\x80';
-    EXPECT_FALSE(IsAscii(text)) << at;
+TEST(IsAscii, LooksAtEveryByteOnEveryKernel) {
+  for (const simd::Isa isa : RunnableIsas()) {
+    const simd::ScopedIsa held(isa);
+    EXPECT_TRUE(IsAscii("")) << simd::IsaName(isa);
+    EXPECT_TRUE(IsAscii("nul\0and\x7F, long enough for whole words"s)) << simd::IsaName(isa);
+    // One high byte anywhere in texts that end inside, at and past a block's end.
+    for (const std::size_t size : {1, 20, 63, 64, 65, 130}) {
+      EXPECT_TRUE(IsAscii(std::string(size, '\x7F'))) << simd::IsaName(isa) << " " << size;
+      for (std::size_t at = 0; at < size; ++at) {
+        for (const char high : {'\x80', '\xFF'}) {
+          std::string text(size, 'a');
+          text[at] = high;
+          EXPECT_FALSE(IsAscii(text)) << simd::IsaName(isa) << " " << size << " at " << at;
+        }
+      }
+    }
   }
 }
 

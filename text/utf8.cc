@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "simd/block_scan.h"
+#include "simd/dispatch.h"
+
 namespace pagefields {
 namespace {
 
@@ -54,10 +57,19 @@ std::size_t AsciiRun(std::string_view text, std::size_t at) {
   return at - start;
 }
 
+template <typename K>
+struct NonAscii {
+  simd::Mask operator()(const char* at) const { return K::InRange(K::Load(at), 0x80, 0xFF); }
+};
+
 }  // namespace
 
 bool IsAscii(std::string_view text) {
-  return AsciiRun(text, 0) == text.size();
+  // Asked of whole pages, so read by blocks.
+  return simd::Dispatch([&](auto kernel) {
+    using K = decltype(kernel);
+    return simd::FindFirst(text, 0, text.size(), NonAscii<K>{}) == text.size();
+  });
 }
 
 bool IsUtf8(std::string_view text) {
