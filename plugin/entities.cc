@@ -19,6 +19,19 @@ constexpr EntityReplacement kEntities[] = {
     {"&nbsp;", "\x20", U' '},       {"&ndash;", "\x96", U'\u2013'}, {"&mdash;", "\x97", U'\u2014'},
 };
 
+// The entity that starts at text[amp], a '&', or nullptr.
+const EntityReplacement* EntityAt(std::string_view text, std::size_t amp) {
+  const std::string_view rest = text.substr(amp);
+  for (const EntityReplacement& replacement : kEntities) {
+    const std::string_view entity = replacement.entity;
+    // The letter behind the '&' tells most of them apart before the whole is compared.
+    if (rest.size() >= entity.size() && rest[1] == entity[1] && rest.starts_with(entity)) {
+      return &replacement;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::string DecodeEntities(std::string_view text) {
@@ -28,14 +41,12 @@ std::string DecodeEntities(std::string_view text) {
   decoded.reserve(text.size());
   std::size_t copied = 0;  // bytes of `text` already decoded
   for (; amp != std::string_view::npos; amp = text.find('&', amp + 1)) {
-    for (const auto& [entity, byte, character] : kEntities) {
-      if (text.substr(amp, entity.size()) != entity) continue;
-      decoded.append(text.substr(copied, amp - copied));
-      decoded.append(byte);
-      copied = amp + entity.size();
-      amp = copied - 1;
-      break;
-    }
+    const EntityReplacement* const found = EntityAt(text, amp);
+    if (found == nullptr) continue;
+    decoded.append(text.substr(copied, amp - copied));
+    decoded.append(found->byte);
+    copied = amp + found->entity.size();
+    amp = copied - 1;
   }
   decoded.append(text.substr(copied));
   return decoded;
@@ -55,14 +66,12 @@ std::string DecodeEntitiesToUtf8(std::string_view text, const CodePageTable* cod
   // The same walk as DecodeEntities': entities neither overlap nor arise from a replacement.
   for (std::size_t amp = text.find('&'); amp != std::string_view::npos;
        amp = text.find('&', amp + 1)) {
-    for (const auto& [entity, byte, character] : kEntities) {
-      if (text.substr(amp, entity.size()) != entity) continue;
-      append_bytes(text.substr(copied, amp - copied));
-      AppendUtf8(decoded, character);
-      copied = amp + entity.size();
-      amp = copied - 1;
-      break;
-    }
+    const EntityReplacement* const found = EntityAt(text, amp);
+    if (found == nullptr) continue;
+    append_bytes(text.substr(copied, amp - copied));
+    AppendUtf8(decoded, found->character);
+    copied = amp + found->entity.size();
+    amp = copied - 1;
   }
   append_bytes(text.substr(copied));
   return decoded;
