@@ -53,6 +53,20 @@ constexpr Mask LowBits(std::size_t count) {
   return count >= 64 ? ~Mask{0} : (Mask{1} << count) - 1;
 }
 
+// The set bits of a mask. On x86 without POPCNT, std::popcount calls a library routine, and a
+// call in a scan's block loop makes the compiler keep its vector constants in memory; a few
+// inline instructions do instead.
+constexpr int CountBits(Mask mask) {
+#if defined(PAGEFIELDS_SIMD_X86) && !defined(__POPCNT__)
+  mask -= (mask >> 1) & 0x5555555555555555u;
+  mask = (mask & 0x3333333333333333u) + ((mask >> 2) & 0x3333333333333333u);
+  mask = (mask + (mask >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<int>((mask * 0x0101010101010101u) >> 56);
+#else
+  return std::popcount(mask);
+#endif
+}
+
 constexpr std::size_t FirstBit(Mask bits) {
   return static_cast<std::size_t>(std::countr_zero(bits));
 }
@@ -107,7 +121,7 @@ struct ScalarKernel {
     return Select(block, [=](unsigned char b) { return (b | 0x20) >= low && (b | 0x20) <= high; });
   }
 
-  static int Count(Mask mask) { return std::popcount(mask); }
+  static int Count(Mask mask) { return CountBits(mask); }
 
   // Here the lanes are the mask itself.
   using Lanes = Mask;
@@ -129,6 +143,8 @@ struct ScalarKernel {
 // compile this kernel too; it runs only where the processor has SSE2. (Lambdas would not
 // take the attribute, so the operations are spelled out.)
 #define PAGEFIELDS_SSE2 gnu::target("sse2")
+// The loops over the four parts are unrolled, so that the parts stay in registers.
+#define PAGEFIELDS_EACH_PART _Pragma("GCC unroll 4")
 
 struct Sse2Kernel {
   static constexpr Isa kIsa = Isa::kSse2;
@@ -139,6 +155,7 @@ struct Sse2Kernel {
 
   [[PAGEFIELDS_SSE2]] static Block Load(const char* at) {
     Block block;
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) {
       block.part[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
     }
@@ -148,6 +165,7 @@ struct Sse2Kernel {
   [[PAGEFIELDS_SSE2]] static Mask Equal(const Block& block, char byte) {
     const __m128i wanted = _mm_set1_epi8(byte);
     __m128i hits[4];
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) hits[i] = _mm_cmpeq_epi8(block.part[i], wanted);
     return ToMask(hits);
   }
@@ -155,6 +173,7 @@ struct Sse2Kernel {
   template <typename... Bytes>
   [[PAGEFIELDS_SSE2]] static Mask AnyOf(const Block& block, Bytes... bytes) {
     __m128i hits[4];
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) {
       hits[i] = _mm_setzero_si128();
       ((hits[i] = _mm_or_si128(
@@ -168,6 +187,7 @@ struct Sse2Kernel {
     const __m128i wanted = _mm_set1_epi8(small);
     const __m128i case_bit = _mm_set1_epi8(0x20);
     __m128i hits[4];
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) {
       hits[i] = _mm_cmpeq_epi8(_mm_or_si128(block.part[i], case_bit), wanted);
     }
@@ -184,7 +204,7 @@ struct Sse2Kernel {
     return InRangeOr(block, low, high, 0x20);
   }
 
-  static int Count(Mask mask) { return std::popcount(mask); }
+  static int Count(Mask mask) { return CountBits(mask); }
 
   struct Lanes {
     __m128i part[4];
@@ -193,6 +213,7 @@ struct Sse2Kernel {
   [[PAGEFIELDS_SSE2]] static Lanes EqualLanes(const Block& block, char byte) {
     const __m128i wanted = _mm_set1_epi8(byte);
     Lanes lanes;
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) lanes.part[i] = _mm_cmpeq_epi8(block.part[i], wanted);
     return lanes;
   }
@@ -201,6 +222,7 @@ struct Sse2Kernel {
     const __m128i wanted = _mm_set1_epi8(small);
     const __m128i case_bit = _mm_set1_epi8(0x20);
     Lanes lanes;
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) {
       lanes.part[i] = _mm_cmpeq_epi8(_mm_or_si128(block.part[i], case_bit), wanted);
     }
@@ -209,18 +231,21 @@ struct Sse2Kernel {
 
   [[PAGEFIELDS_SSE2]] static Lanes And(const Lanes& a, const Lanes& b) {
     Lanes lanes;
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) lanes.part[i] = _mm_and_si128(a.part[i], b.part[i]);
     return lanes;
   }
 
   [[PAGEFIELDS_SSE2]] static Lanes Or(const Lanes& a, const Lanes& b) {
     Lanes lanes;
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) lanes.part[i] = _mm_or_si128(a.part[i], b.part[i]);
     return lanes;
   }
 
   [[PAGEFIELDS_SSE2]] static Lanes AndNot(const Lanes& a, const Lanes& b) {
     Lanes lanes;
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) lanes.part[i] = _mm_andnot_si128(b.part[i], a.part[i]);
     return lanes;
   }
@@ -242,6 +267,7 @@ struct Sse2Kernel {
     const __m128i from = _mm_set1_epi8(static_cast<char>(low));
     const __m128i span = _mm_set1_epi8(static_cast<char>(high - low));
     __m128i hits[4];
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) {
       const __m128i offset = _mm_sub_epi8(_mm_or_si128(block.part[i], bits), from);
       hits[i] = _mm_cmpeq_epi8(_mm_min_epu8(offset, span), offset);
@@ -251,6 +277,7 @@ struct Sse2Kernel {
 
   [[PAGEFIELDS_SSE2]] static Mask ToMask(const __m128i (&hits)[4]) {
     Mask mask = 0;
+    PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) {
       mask |= Mask{static_cast<unsigned>(_mm_movemask_epi8(hits[i]))} << (16 * i);
     }
@@ -258,6 +285,7 @@ struct Sse2Kernel {
   }
 };
 
+#undef PAGEFIELDS_EACH_PART
 #undef PAGEFIELDS_SSE2
 
 // Thirty-two bytes at a time, with POPCNT and BMI for the bit work; runs only where the

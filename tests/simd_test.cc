@@ -279,6 +279,21 @@ TEST(SimdKernels, FirstAndLastBit) {
   }
 }
 
+TEST(SimdKernels, CountBitsCountsEverySetBit) {
+  const std::pair<Mask, int> cases[] = {
+      {0, 0},
+      {1, 1},
+      {Mask{1} << 63, 1},
+      {~Mask{0}, 64},
+      {0x5555555555555555u, 32},
+      {0xF0F0F0F0F0F0F0F0u, 32},
+      {0x8000000000000001u, 2},
+      {0x00FF00FF00FF00FFu, 32},
+      {~Mask{0} >> 1, 63},
+  };
+  for (const auto& [mask, bits] : cases) EXPECT_EQ(simd::CountBits(mask), bits) << mask;
+}
+
 TEST(SimdBlockScan, StopsWhereTheVisitSays) {
   const std::string text(300, '<');
   std::vector<std::size_t> seen;
