@@ -241,6 +241,22 @@ TEST(ExtractNoindexText, TextGoesOnFromTheFirstPartsOnEveryKernel) {
   }
 }
 
+// Enough blocks and groups to fill several of the growing lists of offsets kept per page.
+TEST(ExtractNoindexText, ThousandsOfGroupsAgreeWithThePlainModel) {
+  std::string document;
+  for (int group = 0; group < 5000; ++group) {
+    document += "<noindex>" + std::to_string(group);
+    if (group % 3 == 0) document += "<noindex>+";
+    document += "</noindex>.";
+  }
+  const std::string whole = model::ModelNoindexText(document);
+  for (const simd::Isa isa : RunnableIsas()) {
+    const simd::ScopedIsa held(isa);
+    ASSERT_EQ(ExtractNoindexText(document), whole) << simd::IsaName(isa);
+    ASSERT_EQ(ExtractNoindexText(document, 20000), whole.substr(0, 20000)) << simd::IsaName(isa);
+  }
+}
+
 TEST(ExtractNoindexText, ManyOpeningsBeforeOneClosingCostOnlyTheCut) {
   // The joined contents of this document would hold about 20 GB.
   const std::string document = Repeat("<noindex>ab", 100000) + "</noindex>";
