@@ -1,7 +1,7 @@
 #include "extract/noindex.h"
 
 #include <algorithm>
-#include <bit>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -29,10 +29,10 @@ using simd::Mask;
 
 constexpr std::uint32_t kOpeningLength = kNoindexOpening.size();
 
-// A list of offsets that grows by chunks of its own, each twice the size of the one before,
-// so that it never copies itself and takes at most twice the room it holds. The first chunk
-// is small: most pages have few markers, and a request whose memory stays small is not
-// followed by the allocator handing pages back to the system and faulting them in again.
+// A list of offsets that grows by chunks of its own, so that it never copies itself and
+// takes no more room than it holds (and one chunk). The chunks are small: most pages have few
+// markers, and a request whose memory stays small is not followed by the allocator handing
+// pages back to the system and faulting them in again.
 class OffsetList {
  public:
   // A nested run pushes one offset per opening marker, so the common case is a store.
@@ -40,29 +40,24 @@ class OffsetList {
     if (free_ == chunk_end_) AddChunk();
     *free_++ = offset;
   }
-  // Chunk k holds kFirstChunk << k slots and starts at slot kFirstChunk * (2^k - 1).
-  std::uint32_t operator[](std::size_t i) const {
-    const std::size_t chunk = static_cast<std::size_t>(std::bit_width(i / kFirstChunk + 1)) - 1;
-    return chunks_[chunk][i - kFirstChunk * ((std::size_t{1} << chunk) - 1)];
-  }
+  std::uint32_t operator[](std::size_t i) const { return (*chunks_[i / kChunk])[i % kChunk]; }
   // The slots of all chunks but those the last one has free.
   std::size_t size() const {
-    return kFirstChunk * ((std::size_t{1} << chunks_.size()) - 1) -
-           static_cast<std::size_t>(chunk_end_ - free_);
+    return chunks_.size() * kChunk - static_cast<std::size_t>(chunk_end_ - free_);
   }
 
  private:
-  static constexpr std::size_t kFirstChunk = 256;
+  static constexpr std::size_t kChunk = 256;
+  using Chunk = std::array<std::uint32_t, kChunk>;
 
   // Kept out of line, so that push_back stays small enough to inline into the marker walk.
   [[gnu::noinline]] void AddChunk() {
-    const std::size_t slots = kFirstChunk << chunks_.size();
-    chunks_.push_back(std::make_unique_for_overwrite<std::uint32_t[]>(slots));
-    free_ = chunks_.back().get();
-    chunk_end_ = free_ + slots;
+    chunks_.push_back(std::make_unique_for_overwrite<Chunk>());
+    free_ = chunks_.back()->data();
+    chunk_end_ = free_ + kChunk;
   }
 
-  std::vector<std::unique_ptr<std::uint32_t[]>> chunks_;
+  std::vector<std::unique_ptr<Chunk>> chunks_;
   std::uint32_t* free_ = nullptr;  // the next free slot of the last chunk
   std::uint32_t* chunk_end_ = nullptr;
 };

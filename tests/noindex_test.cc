@@ -241,7 +241,7 @@ TEST(ExtractNoindexText, TextGoesOnFromTheFirstPartsOnEveryKernel) {
   }
 }
 
-// Enough blocks and groups to fill several of the growing lists of offsets kept per page.
+// Enough blocks and groups to fill many chunks of the lists of offsets kept per page.
 TEST(ExtractNoindexText, ThousandsOfGroupsAgreeWithThePlainModel) {
   std::string document;
   for (int group = 0; group < 5000; ++group) {
