@@ -13,6 +13,7 @@
 //   InRange(block, lo, hi)   bit i set where lo <= byte i <= hi, bytes taken as unsigned
 //   InRangeFolded(block, lo, hi)  the same for byte i with bit 5 set: with lo = 'a' and
 //                            hi = 'z', the ASCII letters in either case
+//   HighBits(block)          bit i set where byte i is 0x80 or above: the bytes outside ASCII
 //   Count(mask)              the set bits of a mask
 //
 // Compares can also be combined on the vectors before a mask is built, which costs one mask
@@ -121,6 +122,10 @@ struct ScalarKernel {
     return Select(block, [=](unsigned char b) { return (b | 0x20) >= low && (b | 0x20) <= high; });
   }
 
+  static Mask HighBits(const Block& block) {
+    return Select(block, [](unsigned char b) { return b >= 0x80; });
+  }
+
   static int Count(Mask mask) { return CountBits(mask); }
 
   // Here the lanes are the mask itself.
@@ -203,6 +208,9 @@ struct Sse2Kernel {
                                                 unsigned char high) {
     return InRangeOr(block, low, high, 0x20);
   }
+
+  // A byte's top bit is the one a mask extraction takes.
+  [[PAGEFIELDS_SSE2]] static Mask HighBits(const Block& block) { return ToMask(block.part); }
 
   static int Count(Mask mask) { return CountBits(mask); }
 
@@ -338,6 +346,11 @@ struct Avx2Kernel {
   [[PAGEFIELDS_AVX2]] static Mask InRangeFolded(const Block& block, unsigned char low,
                                                 unsigned char high) {
     return InRangeOr(block, low, high, 0x20);
+  }
+
+  // A byte's top bit is the one a mask extraction takes.
+  [[PAGEFIELDS_AVX2]] static Mask HighBits(const Block& block) {
+    return ToMask(block.low, block.high);
   }
 
   [[gnu::target("popcnt")]] static int Count(Mask mask) { return __builtin_popcountll(mask); }

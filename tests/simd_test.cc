@@ -23,9 +23,9 @@ using simd::Mask;
 
 // Bytes that make near misses common: markers, their case partners, and the edges of every
 // range the kernels test.
-constexpr char kAlphabet[] = {'<',    '>',    'a',    'A',    'x',    'X', '\r', '\n',
-                              ' ',    '/',    '0',    '9',    '@',    '[', '`',  '{',
-                              '\xA8', '\xB8', '\xBF', '\xC0', '\xFF', '\0'};
+constexpr char kAlphabet[] = {'<',    '>',    'a',    'A',    'x',    'X',    '\r',   '\n',
+                              ' ',    '/',    '0',    '9',    '@',    '[',    '`',    '{',
+                              '\x7F', '\x80', '\xA8', '\xB8', '\xBF', '\xC0', '\xFF', '\0'};
 
 std::string RandomText(std::mt19937& random, std::size_t size) {
   std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 1);
@@ -64,6 +64,7 @@ std::vector<Mask> AllOperations(const char* at) {
         K::InRange(block, 0, 0x20),
         K::InRangeFolded(block, 'a', 'z'),
         static_cast<Mask>(K::Count(K::Equal(block, 'a'))),
+        K::HighBits(block),
     };
   });
 }
@@ -94,6 +95,7 @@ TEST(SimdKernels, ScalarKernelReadsEachByteByTheRule) {
   EXPECT_EQ(AllOperations(block.data())[kPlain + 5], Mask{1} | Mask{1} << 5);     // 'a', 'A'
   EXPECT_EQ(AllOperations(block.data())[kPlain + 8], Mask{1} << 63);              // 0xC0..0xFF
   EXPECT_EQ(AllOperations(block.data())[kPlain + 10], ~Mask{0} ^ Mask{1} << 63);  // letters
+  EXPECT_EQ(AllOperations(block.data())[kPlain + 12], Mask{1} << 63);             // high bits
   EXPECT_EQ(AllOperations(block.data())[1], Mask{1} | Mask{1} << 5);
   EXPECT_EQ(AllOperations(block.data())[4], Mask{1} << 5);  // 'a' but not 'A'
 }
