@@ -16,14 +16,17 @@ std::string DeliveredText(const RawFieldValue& value, int max_len, const TextDel
   raw = raw.substr(0, raw.find('\0'));
   // Only the raw bytes that the buffer can show are decoded.
   if (max_len > 0) raw = raw.substr(0, RawBytesForBuffer(max_len));
+  // The buffer shows max_len - 1 bytes; a UTF-8 cut also looks at the byte behind them.
+  const std::size_t shown = max_len > 0 ? static_cast<std::size_t>(max_len) - 1 : kWholeResult;
   if (!delivery.utf8()) {
-    std::string text = DecodeEntities(raw);
-    if (max_len > 0) text.resize(std::min(text.size(), static_cast<std::size_t>(max_len) - 1));
+    std::string text = DecodeEntities(raw, shown);
+    text.resize(std::min(text.size(), shown));
     return text;
   }
   const bool keep = delivery.keep_utf8 && value.utf8;
-  std::string text = DecodeEntitiesToUtf8(raw, keep ? nullptr : delivery.code_page);
-  if (max_len > 0) text.resize(Utf8CutLength(text, static_cast<std::size_t>(max_len) - 1));
+  std::string text = DecodeEntitiesToUtf8(raw, keep ? nullptr : delivery.code_page,
+                                          max_len > 0 ? shown + 1 : kWholeResult);
+  if (max_len > 0) text.resize(Utf8CutLength(text, shown));
   return text;
 }
 

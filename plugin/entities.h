@@ -7,16 +7,23 @@
 
 namespace pagefields {
 
+// No bound on a decoding's result: the whole text is decoded.
+inline constexpr std::size_t kWholeResult = std::numeric_limits<std::size_t>::max();
+
 // Decodes the six entities a string value may carry, exact bytes only: &laquo; &raquo;
 // &quot; &nbsp; &ndash; &mdash; become the Windows-1251/1252 bytes AB BB 22 20 96 97.
-// Every other entity, and these in capitals, pass through unchanged.
-std::string DecodeEntities(std::string_view text);
+// Every other entity, and these in capitals, pass through unchanged. Decoding stops once the
+// result holds `enough` bytes: it then holds at least that many of the whole result's first
+// bytes, which is all a cut there needs.
+std::string DecodeEntities(std::string_view text, std::size_t enough = kWholeResult);
 
 struct CodePageTable;
 
 // The same six entities as UTF-8 characters: « » " space – —. The other bytes are decoded
-// from `code_page`, or kept as they are (text that is UTF-8 already) when it is null.
-std::string DecodeEntitiesToUtf8(std::string_view text, const CodePageTable* code_page);
+// from `code_page`, or kept as they are (text that is UTF-8 already) when it is null. Stops
+// at `enough` bytes as DecodeEntities does.
+std::string DecodeEntitiesToUtf8(std::string_view text, const CodePageTable* code_page,
+                                 std::size_t enough = kWholeResult);
 
 // How many leading raw bytes fix the first `decoded` bytes of DecodeEntities' result: an
 // entity is at most 7 bytes and becomes one, so an entity that starts among the first

@@ -99,6 +99,30 @@ TEST(DecodeEntities, DecodesAsReplacingEachEntityInTurn) {
   }
 }
 
+// A decoding told it has enough gives the whole decoding's start, at least that long, in all
+// three forms: single bytes, UTF-8 from the code page, and UTF-8 kept as it stands.
+TEST(DecodeEntities, StopsOnlyOnceItHasEnough) {
+  const char* pieces[] = {"&nbsp;", "&mdash;", "&laquo;", "&",        "&quot",
+                          "a",      "bc ",     "\xC0",    "\xD0\xB6", "\x97"};
+  std::mt19937 random(11);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int i = 0; i < 6; ++i) text += pieces[pick(random)];
+    const std::string whole[] = {DecodeEntities(text), DecodeEntitiesToUtf8(text, &kWindows1251),
+                                 DecodeEntitiesToUtf8(text, nullptr)};
+    for (std::size_t enough = 0; enough <= whole[1].size() + 1; ++enough) {
+      const std::string part[] = {DecodeEntities(text, enough),
+                                  DecodeEntitiesToUtf8(text, &kWindows1251, enough),
+                                  DecodeEntitiesToUtf8(text, nullptr, enough)};
+      for (std::size_t form = 0; form < std::size(part); ++form) {
+        EXPECT_GE(part[form].size(), std::min(enough, whole[form].size())) << form << text;
+        EXPECT_TRUE(whole[form].starts_with(part[form])) << form << " " << enough << " " << text;
+      }
+    }
+  }
+}
+
 TEST(CopyToBuffer, CutsToMaxLenMinusOne) {
   struct Case {
     const char* source;

@@ -113,22 +113,39 @@ std::size_t WholeCharactersLength(std::string_view text) {
 }
 
 void AppendUtf8(std::string& out, char32_t code_point) {
+  // Built first and appended at once: one check of the string's room instead of three.
+  char bytes[3];
+  std::size_t size = 1;
   if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
+    bytes[0] = static_cast<char>(code_point);
   } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
+    bytes[0] = static_cast<char>(0xC0 | (code_point >> 6));
+    bytes[1] = static_cast<char>(0x80 | (code_point & 0x3F));
+    size = 2;
   } else {
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
+    bytes[0] = static_cast<char>(0xE0 | (code_point >> 12));
+    bytes[1] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    bytes[2] = static_cast<char>(0x80 | (code_point & 0x3F));
+    size = 3;
   }
+  out.append(bytes, size);
 }
 
 void AppendDecoded(std::string& out, std::string_view bytes, const CodePageTable& table) {
-  for (const char byte : bytes) {
-    const auto& [utf8, size] = table.characters[static_cast<unsigned char>(byte)];
-    out.append(utf8.data(), size);
+  // Room for the longest decoding of a stretch first, so that each byte is one copy of three
+  // table bytes without a check of the room; stretches keep the spare room small.
+  constexpr std::size_t kStretch = 1024;
+  for (std::size_t from = 0; from < bytes.size(); from += kStretch) {
+    const std::string_view stretch = bytes.substr(from, kStretch);
+    const std::size_t start = out.size();
+    out.resize(start + 3 * stretch.size());
+    char* to = out.data() + start;
+    for (const char byte : stretch) {
+      const auto& [utf8, size] = table.characters[static_cast<unsigned char>(byte)];
+      std::memcpy(to, utf8.data(), utf8.size());
+      to += size;
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
   }
 }
 
