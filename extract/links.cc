@@ -187,7 +187,7 @@ class AnchorWalk {
     link.sharing = 1;  // no anchor fits between the anchor and its "href="
     const std::string_view text = Text(link.value);
     if (text.size() < links_internal::kShortestWord) {
-      link.kind = links_internal::StartsWithTwoSlashes(text) ? LinkKind::kWeb : LinkKind::kInternal;
+      link.kind = *KindByLength(text);  // always known for a value this short
       return true;
     }
     // The value lies among the 64 bytes, so the shift stays below the mask's width.

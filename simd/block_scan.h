@@ -127,7 +127,9 @@ class ForwardMatches {
   std::size_t Within(std::size_t begin, std::size_t end) { return std::min(From(begin), end); }
 
   // The same, reading no block that starts at or past `end`: for a walk over short ranges
-  // whose bytes behind them may hold nothing selected for long.
+  // whose bytes behind them may hold nothing selected for long. From keeps a loop of its own
+  // rather than asking this one up to the text's end: the bound on every answer costs the
+  // link walk, which asks From for every anchor, about a tenth more instructions.
   std::size_t Before(std::size_t begin, std::size_t end) {
     std::size_t at = std::max(begin, block_);
     if (at < covered_) {
