@@ -1,5 +1,6 @@
 #include "plugin/field_values.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "extract/element_text.h"
@@ -66,32 +67,51 @@ void FillMetaTriple(FieldValues& values, FieldSet wanted, const TextTriple& rows
 }
 
 // The Noindex text's first `shown_bytes` raw bytes, or fewer that settle the first
-// `shown_decoded` decoded bytes. Pages hold few entities, so a cut at one and a half times
-// the decoded count mostly settles them (it does while fewer than one raw byte in eighteen
-// starts an entity) at a small part of the cost of a cut for a text of entities only; that
-// cut is taken when it does not.
+// `shown_decoded` decoded bytes; `whole` tells whether that is all of the text. Pages hold
+// few entities, so a cut at one and a half times the decoded count mostly settles them (it
+// does while fewer than one raw byte in eighteen starts an entity) at a small part of the
+// cost of a cut for a text of entities only; that cut is taken when it does not.
 std::string NoindexShown(std::string_view document, std::size_t shown_bytes,
-                         std::size_t shown_decoded) {
+                         std::size_t shown_decoded, bool& whole) {
   const std::size_t first_cut = shown_decoded + shown_decoded / 2 + 6;
-  if (shown_bytes == kWholeText || first_cut >= shown_bytes) {
-    return ExtractNoindexText(document, shown_bytes);
-  }
-  std::string text = ExtractNoindexText(document, first_cut);
-  // Shorter than the cut: the whole text.
-  if (text.size() < first_cut || SettledDecodedBytes(text) >= shown_decoded) return text;
-  return ExtractNoindexText(document, shown_bytes);
+  // An extraction gives fewer bytes than its cut only when the text ends before it.
+  const auto extract = [&](std::size_t cut) {
+    std::string text = ExtractNoindexText(document, cut);
+    whole = text.size() < cut;
+    return text;
+  };
+  if (shown_bytes == kWholeText || first_cut >= shown_bytes) return extract(shown_bytes);
+  std::string text = extract(first_cut);
+  if (whole || SettledDecodedBytes(text) >= shown_decoded) return text;
+  return extract(shown_bytes);
 }
 
-// The Noindex row. Whether the whole text is UTF-8 is asked only when `judge_utf8`; a text
-// is then taken as far as kNoindexJudgedBytes at least, unless the page is all ASCII.
+// How much of a page's start is looked at for a byte above 127 before its Noindex text is
+// taken. Pages that are not ASCII mostly show one early, in their title or first lines.
+constexpr std::size_t kAsciiPeekBytes = 4096;
+
+// The Noindex row. Whether the whole text is UTF-8 is asked only when `judge_utf8`, on its
+// first kNoindexJudgedBytes. A text cut shorter than that is judged from a longer cut, unless
+// the page is ASCII, which makes every text of it UTF-8.
 RawFieldValue NoindexValue(std::string_view document, std::size_t shown_bytes,
                            std::size_t shown_decoded, bool judge_utf8) {
   RawFieldValue value;
   // One byte past the bound tells a text cut there from one that ends there.
-  if (judge_utf8 && shown_bytes <= kNoindexJudgedBytes && !IsAscii(document)) {
-    value.text = ExtractNoindexText(document, kNoindexJudgedBytes + 1);
+  constexpr std::size_t kJudgedCut = kNoindexJudgedBytes + 1;
+  const bool cut_short = judge_utf8 && shown_bytes <= kNoindexJudgedBytes;
+  const std::size_t peeked = std::min(document.size(), kAsciiPeekBytes);
+  if (cut_short && !IsAscii(document.substr(0, peeked))) {
+    value.text = ExtractNoindexText(document, kJudgedCut);
   } else {
-    value.text = NoindexShown(document, shown_bytes, shown_decoded);
+    bool whole = false;
+    value.text = NoindexShown(document, shown_bytes, shown_decoded, whole);
+    if (cut_short && !whole) {
+      if (IsAscii(document.substr(peeked))) {
+        value.utf8 = true;
+        return value;
+      }
+      value.text = ExtractNoindexText(document, kJudgedCut);
+    }
   }
   if (!judge_utf8) return value;
   std::string_view judged = value.text;
@@ -101,7 +121,8 @@ RawFieldValue NoindexValue(std::string_view document, std::size_t shown_bytes,
     judged = judged.substr(0, kNoindexJudgedBytes);
     judged = judged.substr(0, WholeCharactersLength(judged));
   }
-  value.utf8 = IsUtf8(judged);
+  // Most texts are ASCII, which a block read tells at once.
+  value.utf8 = IsAscii(judged) || IsUtf8(judged);
   return value;
 }
 

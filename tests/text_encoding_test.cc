@@ -94,6 +94,38 @@ TEST(TextEncoding, ByteBeyondTheCutDecidesTheEncoding) {
   }
 }
 
+// A Noindex text that the buffer cuts is judged further than the cut, unless the page is all
+// ASCII. Pages that are ASCII through their first kilobytes are told apart by their later
+// bytes, in the text or behind it.
+TEST(TextEncoding, NoindexCutOnAPageAsciiAtFirstIsJudgedBeyondTheCut) {
+  TempFolder folder;
+  const std::string ascii_start = "<html><title>t</title><p>" + std::string(6000, 'a') + "</p>";
+  const std::string utf8_then_1251 = "Дом" + std::string(3000, 'x') + "\xC4";
+  const std::string utf8_only = "Дом" + std::string(3000, 'x');
+  struct PageCase {
+    std::string noindex;
+    std::string behind;  // page bytes behind the text
+    std::string on_linux;
+  };
+  const PageCase cases[] = {
+      {utf8_then_1251, "", "Р”Р"},  // D0 94 D0 read as Windows-1251
+      {utf8_only, "\xC4", "Домx"},  // a byte above 127 outside the text does not count
+      {utf8_only, "", "Домx"},
+      {"Домx", "\xC4", "Домx"},  // the whole text
+  };
+  int page_number = 0;
+  for (const PageCase& c : cases) {
+    const std::string page =
+        folder.Write("a" + std::to_string(page_number++) + ".html",
+                     ascii_start + "<noindex>" + c.noindex + "</noindex>" + c.behind);
+#if defined(_WIN32)
+    EXPECT_EQ(Ask(page, Field::kNoindex, 8).text(), "Домx");
+#else
+    EXPECT_EQ(Ask(page, Field::kNoindex, 8).text(), c.on_linux) << page_number;
+#endif
+  }
+}
+
 // A Noindex text, which nested blocks can make far longer than the page, is judged on its
 // first 64 KiB only (a character cut there counting as whole); every other value whole.
 TEST(TextEncoding, LongNoindexTextIsJudgedOnItsStart) {
