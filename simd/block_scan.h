@@ -114,6 +114,10 @@ class ForwardMatches {
       if (later != 0) return block_ + FirstBit(later);
       at = covered_;
     }
+    for (const std::size_t whole_end = WholeBlocksEnd(); at < whole_end; at += kBlockSize) {
+      const Mask found = select_(text_.data() + at);
+      if (found != 0) return Keep(at, found);
+    }
     for (; at < text_.size(); at += kBlockSize) {
       const Mask found = MaskAt<kReadAhead>(text_, at, select_);
       if (found != 0) return Keep(at, found);
@@ -137,6 +141,11 @@ class ForwardMatches {
       if (later != 0) return std::min(block_ + FirstBit(later), end);
       at = covered_;
     }
+    for (const std::size_t whole_end = std::min(WholeBlocksEnd(), end); at < whole_end;
+         at += kBlockSize) {
+      const Mask found = select_(text_.data() + at);
+      if (found != 0) return std::min(Keep(at, found), end);
+    }
     for (; at < end; at += kBlockSize) {
       const Mask found = MaskAt<kReadAhead>(text_, at, select_);
       if (found != 0) return std::min(Keep(at, found), end);
@@ -145,6 +154,12 @@ class ForwardMatches {
   }
 
  private:
+  // The blocks that start before this lie whole in the text, with the bytes read ahead, and
+  // are read in place without a check of their own.
+  std::size_t WholeBlocksEnd() const {
+    return text_.size() >= kBlockSize + kReadAhead ? text_.size() - kBlockSize - kReadAhead + 1 : 0;
+  }
+
   std::size_t Keep(std::size_t at, Mask found) {
     block_ = at;
     covered_ = std::min(at + kBlockSize, text_.size());
