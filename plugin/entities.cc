@@ -1,8 +1,9 @@
 #include "plugin/entities.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 
 #include "text/utf8.h"
 
@@ -11,16 +12,15 @@ namespace {
 
 struct EntityReplacement {
   std::string_view entity;
-  std::string_view byte;
-  char32_t character;  // what the byte stands for in Windows-1251 and Windows-1252
+  char byte;  // a Windows-1251 and Windows-1252 byte: both read it as the same character
 };
 
 // Each entity starts with '&' and ends with ';' and holds neither inside, so two
 // occurrences never overlap; no replacement byte is '&', ';' or a letter, so no replacement
 // makes an entity. One pass from the left therefore decodes as replacing each entity in turn.
 constexpr EntityReplacement kEntities[] = {
-    {"&laquo;", "\xAB", U'\u00AB'}, {"&raquo;", "\xBB", U'\u00BB'}, {"&quot;", "\x22", U'"'},
-    {"&nbsp;", "\x20", U' '},       {"&ndash;", "\x96", U'\u2013'}, {"&mdash;", "\x97", U'\u2014'},
+    {"&laquo;", '\xAB'}, {"&raquo;", '\xBB'}, {"&quot;", '\x22'},
+    {"&nbsp;", '\x20'},  {"&ndash;", '\x96'}, {"&mdash;", '\x97'},
 };
 
 // The two bytes behind an entity's '&', as one number; they tell the six apart.
@@ -29,16 +29,10 @@ constexpr std::uint16_t KeyOf(std::string_view entity) {
                                     static_cast<unsigned char>(entity[2]) << 8);
 }
 
-constexpr auto kKeys = [] {
-  std::array<std::uint16_t, std::size(kEntities)> keys{};
-  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = KeyOf(kEntities[i].entity);
-  return keys;
-}();
-
 constexpr bool KeysDiffer() {
-  for (std::size_t i = 0; i < kKeys.size(); ++i) {
-    for (std::size_t j = i + 1; j < kKeys.size(); ++j) {
-      if (kKeys[i] == kKeys[j]) return false;
+  for (std::size_t i = 0; i < std::size(kEntities); ++i) {
+    for (std::size_t j = i + 1; j < std::size(kEntities); ++j) {
+      if (KeyOf(kEntities[i].entity) == KeyOf(kEntities[j].entity)) return false;
     }
   }
   return true;
@@ -48,68 +42,125 @@ static_assert(KeysDiffer(), "each entity must be known by its first two letters"
 // The shortest entities, "&quot;" and "&nbsp;", have six bytes.
 constexpr std::size_t kShortestEntity = 6;
 
+// Whether entity kI stands at the start of `rest`, compared at its own length, which the
+// compiler then knows.
+template <std::size_t kI>
+bool EntityIs(std::string_view rest) {
+  constexpr std::string_view kEntity = kEntities[kI].entity;
+  return rest.size() >= kEntity.size() &&
+         std::memcmp(rest.data(), kEntity.data(), kEntity.size()) == 0;
+}
+
 // The entity that starts at text[amp], a '&', or nullptr. Its first two letters name the
 // only candidate, which is then compared whole.
 const EntityReplacement* EntityAt(std::string_view text, std::size_t amp) {
+  if (text.size() - amp < kShortestEntity) return nullptr;
+  const std::uint16_t key = KeyOf(text.substr(amp, 3));
   const std::string_view rest = text.substr(amp);
-  if (rest.size() < kShortestEntity) return nullptr;
-  const std::uint16_t key = KeyOf(rest);
-  for (std::size_t i = 0; i < kKeys.size(); ++i) {
-    if (kKeys[i] == key) return rest.starts_with(kEntities[i].entity) ? &kEntities[i] : nullptr;
+  const EntityReplacement* found = nullptr;
+  [&]<std::size_t... kI>(std::index_sequence<kI...>) {
+    static_cast<void>(((key == KeyOf(kEntities[kI].entity) &&
+                        (found = EntityIs<kI>(rest) ? &kEntities[kI] : nullptr, true)) ||
+                       ...));
   }
-  return nullptr;
+  (std::make_index_sequence<std::size(kEntities)>());
+  return found;
 }
 
-}  // namespace
-
-std::string DecodeEntities(std::string_view text, std::size_t enough) {
-  std::size_t amp = text.find('&');
-  // Bytes between entities stay one byte each, so a run is cut where it fills the result.
-  if (amp == std::string_view::npos) return std::string(text.substr(0, enough));
-  std::string decoded;
-  decoded.reserve(std::min(text.size(), enough));
-  std::size_t copied = 0;  // bytes of `text` already decoded
-  for (; amp != std::string_view::npos && decoded.size() < enough; amp = text.find('&', amp + 1)) {
-    const EntityReplacement* const found = EntityAt(text, amp);
-    if (found == nullptr) continue;
-    decoded.append(text.substr(copied, amp - copied));
-    decoded.append(found->byte);
-    copied = amp + found->entity.size();
-    amp = copied - 1;
-  }
-  if (decoded.size() < enough) decoded.append(text.substr(copied, enough - decoded.size()));
-  return decoded;
-}
-
-std::string DecodeEntitiesToUtf8(std::string_view text, const CodePageTable* code_page,
-                                 std::size_t enough) {
-  std::string decoded;
-  const std::size_t wanted = std::min(text.size(), enough);
-  decoded.reserve(code_page == nullptr ? wanted : wanted * 2);
-  // Each byte between entities gives one byte or more, so a run cut to the bytes still
-  // wanted fills the result.
-  const auto append_bytes = [&](std::string_view bytes) {
-    bytes = bytes.substr(0, enough - decoded.size());
-    if (code_page == nullptr) {
-      decoded.append(bytes);
-    } else {
-      AppendDecoded(decoded, bytes, *code_page);
-    }
-  };
-  std::size_t copied = 0;  // bytes of `text` already decoded
-  // The same walk as DecodeEntities': entities neither overlap nor arise from a replacement.
+// Calls run(bytes) for each stretch of `text` between the six entities and entity(found) for
+// each of them, in order, until either returns false.
+template <typename Run, typename Entity>
+void WalkEntities(std::string_view text, Run&& run, Entity&& entity) {
+  std::size_t copied = 0;  // bytes of `text` already passed on
   for (std::size_t amp = text.find('&'); amp != std::string_view::npos;
        amp = text.find('&', amp + 1)) {
     const EntityReplacement* const found = EntityAt(text, amp);
     if (found == nullptr) continue;
-    append_bytes(text.substr(copied, amp - copied));
-    if (decoded.size() >= enough) return decoded;
-    AppendUtf8(decoded, found->character);
-    if (decoded.size() >= enough) return decoded;
+    if (!run(text.substr(copied, amp - copied)) || !entity(*found)) return;
     copied = amp + found->entity.size();
     amp = copied - 1;
   }
-  append_bytes(text.substr(copied));
+  run(text.substr(copied));
+}
+
+// A decoding written into room made once. Each entity has six bytes or more and gives three
+// at most, every other byte gives one, so a decoding that keeps the other bytes is never
+// longer than its text.
+class DecodedInPlace {
+ public:
+  DecodedInPlace(std::size_t text_size, std::size_t enough) : enough_(enough) {
+    // Past `enough` only the last entity's bytes are written.
+    text_.resize(enough < text_size ? std::min(text_size, enough + 2) : text_size);
+  }
+
+  // Bytes between entities, cut where they fill the result; false once it holds enough.
+  bool Run(std::string_view bytes) {
+    bytes = bytes.substr(0, enough_ - size_);
+    std::memcpy(text_.data() + size_, bytes.data(), bytes.size());
+    size_ += bytes.size();
+    return size_ < enough_;
+  }
+  // One character, whole; false once the result holds enough.
+  bool Character(const char* bytes, std::size_t size) {
+    std::memcpy(text_.data() + size_, bytes, size);
+    size_ += size;
+    return size_ < enough_;
+  }
+
+  std::string Take() {
+    text_.resize(size_);
+    return std::move(text_);
+  }
+
+ private:
+  std::string text_;
+  std::size_t size_ = 0;
+  std::size_t enough_;
+};
+
+}  // namespace
+
+std::string DecodeEntities(std::string_view text, std::size_t enough) {
+  // Bytes between entities stay one byte each, so a run is cut where it fills the result.
+  if (text.find('&') == std::string_view::npos) return std::string(text.substr(0, enough));
+  DecodedInPlace decoded(text.size(), enough);
+  WalkEntities(
+      text, [&](std::string_view bytes) { return decoded.Run(bytes); },
+      [&](const EntityReplacement& found) { return decoded.Character(&found.byte, 1); });
+  return decoded.Take();
+}
+
+std::string DecodeEntitiesToUtf8(std::string_view text, const CodePageTable* code_page,
+                                 std::size_t enough) {
+  // The six characters are the same in Windows-1251 and Windows-1252.
+  const auto utf8_of = [](const EntityReplacement& found) -> const CodePageTable::Character& {
+    return kWindows1251.characters[static_cast<unsigned char>(found.byte)];
+  };
+  if (code_page == nullptr) {
+    DecodedInPlace decoded(text.size(), enough);
+    WalkEntities(
+        text, [&](std::string_view bytes) { return decoded.Run(bytes); },
+        [&](const EntityReplacement& found) {
+          const auto& [bytes, size] = utf8_of(found);
+          return decoded.Character(bytes.data(), size);
+        });
+    return decoded.Take();
+  }
+  // Each byte between entities gives one byte or more, so a run cut to the bytes still
+  // wanted fills the result.
+  std::string decoded;
+  decoded.reserve(std::min(text.size(), enough) * 2);
+  WalkEntities(
+      text,
+      [&](std::string_view bytes) {
+        AppendDecoded(decoded, bytes.substr(0, enough - decoded.size()), *code_page);
+        return decoded.size() < enough;
+      },
+      [&](const EntityReplacement& found) {
+        const auto& [bytes, size] = utf8_of(found);
+        decoded.append(bytes.data(), size);
+        return decoded.size() < enough;
+      });
   return decoded;
 }
 

@@ -112,25 +112,6 @@ std::size_t WholeCharactersLength(std::string_view text) {
   return size;
 }
 
-void AppendUtf8(std::string& out, char32_t code_point) {
-  // Built first and appended at once: one check of the string's room instead of three.
-  char bytes[3];
-  std::size_t size = 1;
-  if (code_point < 0x80) {
-    bytes[0] = static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    bytes[0] = static_cast<char>(0xC0 | (code_point >> 6));
-    bytes[1] = static_cast<char>(0x80 | (code_point & 0x3F));
-    size = 2;
-  } else {
-    bytes[0] = static_cast<char>(0xE0 | (code_point >> 12));
-    bytes[1] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    bytes[2] = static_cast<char>(0x80 | (code_point & 0x3F));
-    size = 3;
-  }
-  out.append(bytes, size);
-}
-
 void AppendDecoded(std::string& out, std::string_view bytes, const CodePageTable& table) {
   // Room for the longest decoding of a stretch first, so that each byte is one copy of three
   // table bytes without a check of the room; stretches keep the spare room small.

@@ -23,9 +23,6 @@ std::size_t Utf8CutLength(std::string_view text, std::size_t max_bytes);
 // byte among its last three on, when they are fewer than that lead byte announces.
 std::size_t WholeCharactersLength(std::string_view text);
 
-// Appends the UTF-8 form of `code_point` (at most U+FFFF) to `out`.
-void AppendUtf8(std::string& out, char32_t code_point);
-
 // The UTF-8 form of every byte of a single-byte code page whose lower half is ASCII.
 struct CodePageTable {
   struct Character {
