@@ -88,7 +88,7 @@ class BlockFinder {
 
   // Takes in the markers that start before `to`.
   void ScanTo(std::size_t to) {
-    ForEachNoindexMarkerWith<K>(document_, scanned_, to, [this](std::size_t at, bool closing) {
+    const auto visit = [this](std::size_t at, bool closing) {
       if (!closing) {
         blocks_.starts.push_back(static_cast<std::uint32_t>(at) + kOpeningLength);
         open_starts_ += at + kOpeningLength;
@@ -100,12 +100,15 @@ class BlockFinder {
         open_starts_ = 0;
         blocks_.in_groups = blocks_.starts.size();
       }
-    });
+    };
+    ForEachNoindexMarkerAndNul<K>(document_, scanned_, to, visit, [this] { saw_nul_ = true; });
     scanned_ = std::max(scanned_, to);
   }
 
   bool done() const { return scanned_ >= document_.size(); }
   const Blocks& blocks() const { return blocks_; }
+  // False while no group found so far holds a NUL; most pages have none.
+  bool may_hold_nul() const { return saw_nul_; }
   // The length of the joined contents of the groups found so far.
   std::uint64_t joined_length() const { return joined_length_; }
 
@@ -115,6 +118,7 @@ class BlockFinder {
   std::size_t scanned_ = 0;
   std::uint64_t joined_length_ = 0;
   std::uint64_t open_starts_ = 0;  // the sum of the content starts since the last closing
+  bool saw_nul_ = false;           // a NUL lies in the part taken in
 };
 
 // The groups and blocks of J over their document, read only.
@@ -565,7 +569,9 @@ std::string ExtractWith(std::string_view document, std::size_t max_bytes) {
   while (true) {
     finder.ScanTo(part);
     if (finder.done() || finder.joined_length() > max_bytes) {
-      const std::optional<Bounds> bounds = FindBounds<K>(j, nul_free_groups);
+      // Without a NUL in the part taken in, its groups need no search for one.
+      const std::optional<Bounds> bounds =
+          FindBounds<K>(j, finder.may_hold_nul() ? nul_free_groups : j.Groups());
       if (!bounds || bounds->empty()) {
         // Empty for good once it ends at a NUL: later groups only add bytes behind it.
         if (finder.done() || (bounds && bounds->stop_is_nul)) return {};

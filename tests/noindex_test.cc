@@ -214,7 +214,8 @@ TEST(ExtractNoindexText, CutFromTheFirstGroupsIsTheWholeTextsStart) {
 
 // Long documents whose first parts give a text too short for the cut, so that later groups
 // are taken in and the text goes on from behind the first parts' last ">": blocks that nest,
-// tags cut off by a closing marker, CRs at block ends and ">" bytes far apart, on every kernel.
+// tags cut off by a closing marker, CRs at block ends, ">" bytes far apart, and NULs that end
+// the text in a late block or lie between blocks, on every kernel.
 TEST(ExtractNoindexText, TextGoesOnFromTheFirstPartsOnEveryKernel) {
   const std::string pieces[] = {"<noindex>", "</noindex>", "<b>", "<",  ">",    "ww",
                                 "\r",        "\n",         " ",   "x>", "<i w", "\r\n"};
@@ -229,6 +230,8 @@ TEST(ExtractNoindexText, TextGoesOnFromTheFirstPartsOnEveryKernel) {
       document += "</noindex>";
       // Stretches without blocks, so that a part's joined contents run short of the cut.
       if (round % 3 == 0) document += std::string(pick(random) * 40, 'z');
+      if (round % 5 == 1) document += "\0"s;
+      if (round % 5 == 2 && document.size() > size * 2 / 3) document += "<noindex>w\0</noindex>"s;
     }
     const std::string whole = model::ModelNoindexText(document);
     for (const simd::Isa isa : RunnableIsas()) {
