@@ -343,7 +343,10 @@ class SpanReader {
       if (mark > x) {
         out.Append(document_.substr(x, mark - x));
         x = mark;
-      } else if (document_[x] == '<') {
+        // The mark that ended the run is read at once rather than searched for again.
+        if (x == to || out.full()) break;
+      }
+      if (document_[x] == '<') {
         inside_ = true;
         ++x;
       } else {
@@ -491,7 +494,8 @@ class NoindexText {
 
   void Emit(const Resume& at) {
     bool pending_cr = false;
-    for (std::size_t g = at.group; g < j_.Groups() && !out_.full(); ++g) {
+    const std::size_t groups = j_.Groups();
+    for (std::size_t g = at.group; g < groups && !out_.full(); ++g) {
       const std::size_t last = j_.Last(g);
       for (std::size_t b = g == at.group ? at.place.block : j_.First(g); b <= last && !out_.full();
            ++b) {
