@@ -108,7 +108,14 @@ template <std::size_t kReadAhead, FunctionObject Selector>
 class ForwardMatches {
  public:
   ForwardMatches(std::string_view text, Selector select)
-      : text_(text), select_(select), block_(0), covered_(0) {}
+      : text_(text),
+        select_(select),
+        // The blocks that start before this lie whole in the text, with the bytes read ahead,
+        // and are read in place without a check of their own.
+        whole_end_(
+            text.size() >= kBlockSize + kReadAhead ? text.size() - kBlockSize - kReadAhead + 1 : 0),
+        block_(0),
+        covered_(0) {}
 
   // The first selected position at or after `at`, or text.size(); `at` is not below the
   // previous question's.
@@ -120,7 +127,7 @@ class ForwardMatches {
       if (later != 0) return block_ + FirstBit(later);
       at = covered_;
     }
-    for (const std::size_t whole_end = WholeBlocksEnd(); at < whole_end; at += kBlockSize) {
+    for (; at < whole_end_; at += kBlockSize) {
       const Mask found = select_(text_.data() + at);
       if (found != 0) return Keep(at, found);
     }
@@ -147,7 +154,7 @@ class ForwardMatches {
       if (later != 0) return std::min(block_ + FirstBit(later), end);
       at = covered_;
     }
-    for (const std::size_t whole_end = std::min(WholeBlocksEnd(), end); at < whole_end;
+    for (const std::size_t whole_end = std::min(whole_end_, end); at < whole_end;
          at += kBlockSize) {
       const Mask found = select_(text_.data() + at);
       if (found != 0) return std::min(Keep(at, found), end);
@@ -160,12 +167,6 @@ class ForwardMatches {
   }
 
  private:
-  // The blocks that start before this lie whole in the text, with the bytes read ahead, and
-  // are read in place without a check of their own.
-  std::size_t WholeBlocksEnd() const {
-    return text_.size() >= kBlockSize + kReadAhead ? text_.size() - kBlockSize - kReadAhead + 1 : 0;
-  }
-
   std::size_t Keep(std::size_t at, Mask found) {
     block_ = at;
     covered_ = std::min(at + kBlockSize, text_.size());
@@ -175,6 +176,7 @@ class ForwardMatches {
 
   std::string_view text_;
   Selector select_;
+  std::size_t whole_end_;
   std::size_t block_;    // where the kept block starts
   std::size_t covered_;  // where it ends
   Mask bits_ = 0;        // its selected positions
