@@ -102,14 +102,8 @@ struct TagBytes {
   Mask opens;        // '<'
   Mask closes;       // '>'
   Mask pair_crs;     // a CR with an LF behind it
-  Mask break_hints;  // a '<' with p or b (any case) or a rarer byte behind it: where a break
-                     // tag may start
+  Mask break_hints;  // a '<' with p or b (any case) behind it: where a break tag may start
 };
-
-// The bytes c with c | 0x32 == 0x72: p and b in either case, and "@`Rr", which the break tag
-// reading then turns away. One compare instead of two folded ones.
-constexpr char kBreakLetterBits = 0x32;
-constexpr char kBreakLetter = 0x72;
 
 // Reads one byte past the block. The pairs and break hints come out of one mask: the CRs
 // are never a '<'.
@@ -122,7 +116,7 @@ struct ReadTagBytes {
     const typename K::Lanes pair_crs =
         K::And(K::EqualLanes(block, '\r'), K::EqualLanes(ahead, '\n'));
     const typename K::Lanes hints =
-        K::And(opens, K::EqualSetLanes(ahead, kBreakLetterBits, kBreakLetter));
+        K::And(opens, K::Or(K::EqualFoldedLanes(ahead, 'p'), K::EqualFoldedLanes(ahead, 'b')));
     const Mask open_mask = K::ToMask(opens);
     const Mask marks = K::ToMask(K::Or(pair_crs, hints));
     return {open_mask, K::ToMask(K::EqualLanes(block, '>')), marks & ~open_mask, marks & open_mask};

@@ -23,8 +23,6 @@
 //   Lanes                    one lane per byte of a block, set or clear
 //   EqualLanes(block, b)     the lanes of the bytes equal to b, as Equal
 //   EqualFoldedLanes(block, s)  as EqualFolded
-//   EqualSetLanes(block, m, b)  the lanes of the bytes that equal b once the bits of m are
-//                            set: EqualFoldedLanes is this with m = 0x20
 //   And(a, b), Or(a, b), AndNot(a, b)   a & b, a | b and a & ~b, lane by lane
 //   Any(lanes)               whether any lane is set
 //   ToMask(lanes)            bit i set where lane i is
@@ -137,11 +135,6 @@ struct ScalarKernel {
   static Lanes EqualFoldedLanes(const Block& block, char small) {
     return EqualFolded(block, small);
   }
-  static Lanes EqualSetLanes(const Block& block, char bits, char byte) {
-    return Select(block, [=](unsigned char b) {
-      return (b | static_cast<unsigned char>(bits)) == static_cast<unsigned char>(byte);
-    });
-  }
   static Lanes And(Lanes a, Lanes b) { return a & b; }
   static Lanes Or(Lanes a, Lanes b) { return a | b; }
   static Lanes AndNot(Lanes a, Lanes b) { return a & ~b; }
@@ -234,16 +227,12 @@ struct Sse2Kernel {
   }
 
   [[PAGEFIELDS_SSE2]] static Lanes EqualFoldedLanes(const Block& block, char small) {
-    return EqualSetLanes(block, 0x20, small);
-  }
-
-  [[PAGEFIELDS_SSE2]] static Lanes EqualSetLanes(const Block& block, char bits, char byte) {
-    const __m128i wanted = _mm_set1_epi8(byte);
-    const __m128i set = _mm_set1_epi8(bits);
+    const __m128i wanted = _mm_set1_epi8(small);
+    const __m128i case_bit = _mm_set1_epi8(0x20);
     Lanes lanes;
     PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) {
-      lanes.part[i] = _mm_cmpeq_epi8(_mm_or_si128(block.part[i], set), wanted);
+      lanes.part[i] = _mm_cmpeq_epi8(_mm_or_si128(block.part[i], case_bit), wanted);
     }
     return lanes;
   }
@@ -377,14 +366,10 @@ struct Avx2Kernel {
   }
 
   [[PAGEFIELDS_AVX2]] static Lanes EqualFoldedLanes(const Block& block, char small) {
-    return EqualSetLanes(block, 0x20, small);
-  }
-
-  [[PAGEFIELDS_AVX2]] static Lanes EqualSetLanes(const Block& block, char bits, char byte) {
-    const __m256i wanted = _mm256_set1_epi8(byte);
-    const __m256i set = _mm256_set1_epi8(bits);
-    return {_mm256_cmpeq_epi8(_mm256_or_si256(block.low, set), wanted),
-            _mm256_cmpeq_epi8(_mm256_or_si256(block.high, set), wanted)};
+    const __m256i wanted = _mm256_set1_epi8(small);
+    const __m256i case_bit = _mm256_set1_epi8(0x20);
+    return {_mm256_cmpeq_epi8(_mm256_or_si256(block.low, case_bit), wanted),
+            _mm256_cmpeq_epi8(_mm256_or_si256(block.high, case_bit), wanted)};
   }
 
   [[PAGEFIELDS_AVX2]] static Lanes And(const Lanes& a, const Lanes& b) {

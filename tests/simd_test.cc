@@ -23,9 +23,9 @@ using simd::Mask;
 
 // Bytes that make near misses common: markers, their case partners, and the edges of every
 // range the kernels test.
-constexpr char kAlphabet[] = {'<',    '>',    'a',    'A',    'x',    'X',  '\r', '\n',   ' ',
-                              '/',    '0',    '9',    '@',    '[',    '`',  '{',  '\x7F', '\x80',
-                              '\xA8', '\xB8', '\xBF', '\xC0', '\xFF', '\0', 'p',  'B',    'r'};
+constexpr char kAlphabet[] = {'<',    '>',    'a',    'A',    'x',    'X',    '\r',   '\n',
+                              ' ',    '/',    '0',    '9',    '@',    '[',    '`',    '{',
+                              '\x7F', '\x80', '\xA8', '\xB8', '\xBF', '\xC0', '\xFF', '\0'};
 
 std::string RandomText(std::mt19937& random, std::size_t size) {
   std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 1);
@@ -50,7 +50,6 @@ std::vector<Mask> AllOperations(const char* at) {
         K::ToMask(K::Or(opens, K::EqualLanes(ahead, '\xFF'))),
         K::ToMask(K::AndNot(letters, K::EqualLanes(block, 'A'))),
         K::ToMask(K::AndNot(K::Or(opens, letters), K::EqualLanes(ahead, '>'))),
-        K::ToMask(K::EqualSetLanes(ahead, 0x32, 0x72)),
         Mask{K::Any(K::And(opens, K::EqualLanes(ahead, '<')))},
         Mask{K::Any(K::EqualLanes(block, 'q'))},  // not in the alphabet
         K::Equal(block, '<'),
@@ -91,18 +90,14 @@ TEST(SimdKernels, ScalarKernelReadsEachByteByTheRule) {
   block[0] = 'A';
   block[5] = 'a';
   block[63] = '\xC0';
-  block[2] = 'p';
-  block[3] = 'B';
-  block[7] = 'q';
   const simd::ScopedIsa scalar(Isa::kScalar);
-  constexpr std::size_t kPlain = 9;  // where the operations without lanes start
+  constexpr std::size_t kPlain = 8;  // where the operations without lanes start
   EXPECT_EQ(AllOperations(block.data())[kPlain + 5], Mask{1} | Mask{1} << 5);     // 'a', 'A'
   EXPECT_EQ(AllOperations(block.data())[kPlain + 8], Mask{1} << 63);              // 0xC0..0xFF
   EXPECT_EQ(AllOperations(block.data())[kPlain + 10], ~Mask{0} ^ Mask{1} << 63);  // letters
   EXPECT_EQ(AllOperations(block.data())[kPlain + 12], Mask{1} << 63);             // high bits
   EXPECT_EQ(AllOperations(block.data())[1], Mask{1} | Mask{1} << 5);
   EXPECT_EQ(AllOperations(block.data())[4], Mask{1} << 5);  // 'a' but not 'A'
-  EXPECT_EQ(AllOperations(block.data())[6], Mask{0b110});   // 'p' and 'B' one byte on
 }
 
 // Any and ToMask on a block with one lane set, at every lane (each vector part and each
