@@ -58,13 +58,13 @@ void WalkMarkers(std::string_view text, std::size_t from, std::size_t to, Visit&
   const std::size_t end = std::min(to + 8, text.size() - 1);
   if (first >= end) return;
   simd::ForEachSelected<1>(text, first, end, XBeforeGt<K, kNuls>{}, [&](std::size_t q) {
-    if constexpr (kNuls) {
-      if (data[q] == '\0') {
-        saw_nul();
-        return true;
+    if (!NoindexWordAt(data + q - 6)) {
+      // The place of a NUL holds no marker: a marker has its 'x' there.
+      if constexpr (kNuls) {
+        if (data[q] == '\0') saw_nul();
       }
+      return true;
     }
-    if (!NoindexWordAt(data + q - 6)) return true;
     if (data[q - 7] == '<') {
       if (q - 7 < to) visit(q - 7, false);
     } else if (data[q - 7] == '/' && q >= 8 + from && data[q - 8] == '<' && q - 8 < to) {

@@ -80,16 +80,13 @@ bool ForEachSelected(std::string_view text, std::size_t from, std::size_t to,
                      const Selector& select, Visit&& visit) {
   std::size_t at = from;
   // The blocks that lie in the range, the bytes read ahead included (the range lies in the
-  // text). Most hold nothing selected, so the loop over them is kept apart from the visits.
+  // text), are read in place.
   const std::size_t whole_end =
       to >= kBlockSize + kReadAhead ? to - kBlockSize - kReadAhead + 1 : 0;
-  while (at < whole_end) {
-    Mask found = select(text.data() + at);
-    while (found == 0 && (at += kBlockSize) < whole_end) found = select(text.data() + at);
-    for (; found != 0; found &= found - 1) {
+  for (; at < whole_end; at += kBlockSize) {
+    for (Mask found = select(text.data() + at); found != 0; found &= found - 1) {
       if (!visit(at + FirstBit(found))) return false;
     }
-    if (at < whole_end) at += kBlockSize;
   }
   for (; at < to; at += kBlockSize) {
     for (Mask found = MaskAt<kReadAhead>(text, at, select) & LowBits(to - at); found != 0;
