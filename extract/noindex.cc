@@ -101,7 +101,7 @@ class BlockFinder {
         blocks_.in_groups = blocks_.starts.size();
       }
     };
-    ForEachNoindexMarkerAndNul<K>(document_, scanned_, to, visit, [this] { saw_nul_ = true; });
+    ForEachNoindexMarkerWith<K>(document_, scanned_, to, visit, [this] { saw_nul_ = true; });
     scanned_ = std::max(scanned_, to);
   }
 

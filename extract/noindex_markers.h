@@ -30,51 +30,18 @@ inline bool NoindexWordAt(const char* at) {
   return (bytes | letter_bits) == word;
 }
 
-// The places q of an 'x' or 'X' followed by '>': bit i is set for q = at + i. With kNuls, also
-// the places of NUL bytes. Most blocks have none, so the mask is built only when a lane is set.
-template <typename K, bool kNuls = false>
-struct XBeforeGt {
+// The places q of an 'x' or 'X' followed by '>', and of the NUL bytes: bit i is set for
+// q = at + i. Most blocks have none, so the mask is built only when a lane is set.
+template <typename K>
+struct XBeforeGtOrNul {
   simd::Mask operator()(const char* at) const {
     const typename K::Block block = K::Load(at);
-    typename K::Lanes places =
-        K::And(K::EqualFoldedLanes(block, 'x'), K::EqualLanes(K::Load(at + 1), '>'));
-    if constexpr (kNuls) places = K::Or(places, K::EqualLanes(block, '\0'));
+    const typename K::Lanes places =
+        K::Or(K::And(K::EqualFoldedLanes(block, 'x'), K::EqualLanes(K::Load(at + 1), '>')),
+              K::EqualLanes(block, '\0'));
     return K::Any(places) ? K::ToMask(places) : 0;
   }
 };
-
-namespace noindex_internal {
-
-// The walk of ForEachNoindexMarkerWith; with kNuls it calls saw_nul() for each NUL it reads.
-template <typename K, bool kNuls, typename Visit, typename SawNul>
-void WalkMarkers(std::string_view text, std::size_t from, std::size_t to, Visit&& visit,
-                 SawNul&& saw_nul) {
-  const char* const data = text.data();
-  to = std::min(to, text.size());
-  if (from >= to) return;
-  // From the 'x' of an opening at `from` to past that of a closing at `to` - 1; the '>'
-  // behind each place lies inside the text.
-  const std::size_t first = from + 7;
-  const std::size_t end = std::min(to + 8, text.size() - 1);
-  if (first >= end) return;
-  simd::ForEachSelected<1>(text, first, end, XBeforeGt<K, kNuls>{}, [&](std::size_t q) {
-    if (!NoindexWordAt(data + q - 6)) {
-      // The place of a NUL holds no marker: a marker has its 'x' there.
-      if constexpr (kNuls) {
-        if (data[q] == '\0') saw_nul();
-      }
-      return true;
-    }
-    if (data[q - 7] == '<') {
-      if (q - 7 < to) visit(q - 7, false);
-    } else if (data[q - 7] == '/' && q >= 8 + from && data[q - 8] == '<' && q - 8 < to) {
-      visit(q - 8, true);
-    }
-    return true;
-  });
-}
-
-}  // namespace noindex_internal
 
 // Calls visit(position, closing) for every "<noindex>" (closing false) and "</noindex>"
 // (closing true) in `text` that starts in [from, to), in any letter case, at rising 0-based
@@ -84,20 +51,35 @@ void WalkMarkers(std::string_view text, std::size_t from, std::size_t to, Visit&
 // Both markers end in "noindex>", whose "x>" is rare elsewhere: the walk goes over the
 // places q of an 'x' or 'X' followed by '>' and reads the marker that ends there, an opening
 // from q - 7 or a closing from q - 8. A place holds at most one.
-template <typename K, typename Visit>
-void ForEachNoindexMarkerWith(std::string_view text, std::size_t from, std::size_t to,
-                              Visit&& visit) {
-  noindex_internal::WalkMarkers<K, false>(text, from, to, visit, [] {});
-}
-
-// The same walk, which also calls saw_nul() for the NUL bytes it passes. It reads the bytes
-// from `from` + 7 up to `to` + 8 or the text's last byte: over walks of ranges that follow
-// each other from 0, every byte but the first 7 and the last, which no block's contents can
-// hold. A NUL may be reported by two such walks.
+//
+// It also calls saw_nul() for the NUL bytes it passes, which a page's text ends at. It reads
+// the bytes from `from` + 7 up to `to` + 8 or the text's last byte: over walks of ranges that
+// follow each other from 0, every byte but the first 7 and the last, which no block's
+// contents can hold. A NUL may be reported by two such walks.
 template <typename K, typename Visit, typename SawNul>
-void ForEachNoindexMarkerAndNul(std::string_view text, std::size_t from, std::size_t to,
-                                Visit&& visit, SawNul&& saw_nul) {
-  noindex_internal::WalkMarkers<K, true>(text, from, to, visit, saw_nul);
+void ForEachNoindexMarkerWith(std::string_view text, std::size_t from, std::size_t to,
+                              Visit&& visit, SawNul&& saw_nul) {
+  const char* const data = text.data();
+  to = std::min(to, text.size());
+  if (from >= to) return;
+  // From the 'x' of an opening at `from` to past that of a closing at `to` - 1; the '>'
+  // behind each place lies inside the text.
+  const std::size_t first = from + 7;
+  const std::size_t end = std::min(to + 8, text.size() - 1);
+  if (first >= end) return;
+  simd::ForEachSelected<1>(text, first, end, XBeforeGtOrNul<K>{}, [&](std::size_t q) {
+    if (!NoindexWordAt(data + q - 6)) {
+      // The place of a NUL holds no marker: a marker has its 'x' there.
+      if (data[q] == '\0') saw_nul();
+      return true;
+    }
+    if (data[q - 7] == '<') {
+      if (q - 7 < to) visit(q - 7, false);
+    } else if (data[q - 7] == '/' && q >= 8 + from && data[q - 8] == '<' && q - 8 < to) {
+      visit(q - 8, true);
+    }
+    return true;
+  });
 }
 
 }  // namespace pagefields

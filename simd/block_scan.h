@@ -24,6 +24,12 @@ namespace pagefields::simd {
 template <typename T>
 concept FunctionObject = std::is_class_v<T>;
 
+// The blocks that start before this lie whole before `end`, with the bytes read ahead.
+template <std::size_t kReadAhead>
+constexpr std::size_t WholeBlocksEnd(std::size_t end) {
+  return end >= kBlockSize + kReadAhead ? end - kBlockSize - kReadAhead + 1 : 0;
+}
+
 // What the selector makes of the block at `at` of `text` (at < text.size()), read in place
 // where the text holds the block and the bytes read ahead, else from a zero-padded copy:
 // behind the text the selector sees NUL bytes. For selectors that give several masks at once
@@ -79,11 +85,9 @@ template <std::size_t kReadAhead = 0, FunctionObject Selector, typename Visit>
 bool ForEachSelected(std::string_view text, std::size_t from, std::size_t to,
                      const Selector& select, Visit&& visit) {
   std::size_t at = from;
-  // The blocks that lie in the range, the bytes read ahead included (the range lies in the
-  // text), are read in place.
-  const std::size_t whole_end =
-      to >= kBlockSize + kReadAhead ? to - kBlockSize - kReadAhead + 1 : 0;
-  for (; at < whole_end; at += kBlockSize) {
+  // The blocks that lie in the range (which lies in the text) are read in place.
+  for (const std::size_t whole_end = WholeBlocksEnd<kReadAhead>(to); at < whole_end;
+       at += kBlockSize) {
     for (Mask found = select(text.data() + at); found != 0; found &= found - 1) {
       if (!visit(at + FirstBit(found))) return false;
     }
@@ -107,10 +111,7 @@ class ForwardMatches {
   ForwardMatches(std::string_view text, Selector select)
       : text_(text),
         select_(select),
-        // The blocks that start before this lie whole in the text, with the bytes read ahead,
-        // and are read in place without a check of their own.
-        whole_end_(
-            text.size() >= kBlockSize + kReadAhead ? text.size() - kBlockSize - kReadAhead + 1 : 0),
+        whole_end_(WholeBlocksEnd<kReadAhead>(text.size())),
         block_(0),
         covered_(0) {}
 
@@ -173,10 +174,10 @@ class ForwardMatches {
 
   std::string_view text_;
   Selector select_;
-  std::size_t whole_end_;
-  std::size_t block_;    // where the kept block starts
-  std::size_t covered_;  // where it ends
-  Mask bits_ = 0;        // its selected positions
+  std::size_t whole_end_;  // the blocks before it are read in place, without a check each
+  std::size_t block_;      // where the kept block starts
+  std::size_t covered_;    // where it ends
+  Mask bits_ = 0;          // its selected positions
 };
 
 }  // namespace pagefields::simd

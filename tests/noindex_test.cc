@@ -80,17 +80,20 @@ TEST(ExtractNoindexText, MarkersAtEveryPlace) {
 }
 
 // The marker walk on every kernel finds the markers that a byte-by-byte search finds,
-// wherever they stand relative to the 64-byte blocks and to the range's ends.
-TEST(ForEachNoindexMarker, FindsEveryMarkerOnEveryKernel) {
+// wherever they stand relative to the 64-byte blocks and to the range's ends, and sees the
+// NULs among the bytes it reads.
+TEST(ForEachNoindexMarker, FindsEveryMarkerAndNulOnEveryKernel) {
   using Found = std::vector<std::pair<std::size_t, bool>>;
   const auto walk = [](std::string_view text, std::size_t from, std::size_t to) {
     Found found;
+    bool saw_nul = false;
     simd::Dispatch([&](auto kernel) {
       ForEachNoindexMarkerWith<decltype(kernel)>(
           text, from, to,
-          [&found](std::size_t at, bool closing) { found.emplace_back(at, closing); });
+          [&found](std::size_t at, bool closing) { found.emplace_back(at, closing); },
+          [&saw_nul] { saw_nul = true; });
     });
-    return found;
+    return std::pair{found, saw_nul};
   };
   const auto plain = [](std::string_view text, std::size_t from, std::size_t to) {
     Found found;
@@ -102,16 +105,24 @@ TEST(ForEachNoindexMarker, FindsEveryMarkerOnEveryKernel) {
         if (lower == marker) found.emplace_back(at, closing);
       }
     }
-    return found;
+    // The bytes the walk reads: from + 7 up to to + 8 or the last byte.
+    bool nul = false;
+    const std::size_t end = std::min(std::min(to, text.size()) + 8, text.size() - 1);
+    for (std::size_t at = from + 7; from < std::min(to, text.size()) && at < end; ++at) {
+      nul = nul || text[at] == '\0';
+    }
+    return std::pair{found, nul};
   };
   for (std::size_t pad = 0; pad < 140; pad += 3) {
-    const std::string text = std::string(pad, 'x') + "<NoIndex></noindex>x>" +
-                             std::string(pad % 70, '>') + "</noindeX><noindex>";
+    std::string text = std::string(pad, 'x') + "<NoIndex></noindex>x>" +
+                       std::string(pad % 70, '>') + "</noindeX><noindex>";
+    // A NUL inside a block's contents on every third text, moving through the blocks.
+    if (pad % 9 == 0) text.insert(pad + 9, 1, '\0');
     for (const auto& [from, to] : {std::pair<std::size_t, std::size_t>{0, text.size()},
                                    {pad / 2, pad + 12},
                                    {pad + 1, text.size() - 3},
                                    {pad + 10, pad + 10}}) {
-      const Found expected = plain(text, from, to);
+      const auto expected = plain(text, from, to);
       for (const simd::Isa isa : RunnableIsas()) {
         const simd::ScopedIsa held(isa);
         EXPECT_EQ(walk(text, from, to), expected) << simd::IsaName(isa) << " pad " << pad;
