@@ -42,29 +42,24 @@ static_assert(KeysDiffer(), "each entity must be known by its first two letters"
 // The shortest entities, "&quot;" and "&nbsp;", have six bytes.
 constexpr std::size_t kShortestEntity = 6;
 
-// Whether entity kI stands at the start of `rest`, compared at its own length, which the
-// compiler then knows.
-template <std::size_t kI>
-bool EntityIs(std::string_view rest) {
-  constexpr std::string_view kEntity = kEntities[kI].entity;
-  return rest.size() >= kEntity.size() &&
-         std::memcmp(rest.data(), kEntity.data(), kEntity.size()) == 0;
+// The entity among kEntities[kI…] whose first two letters are `key`, if `rest` starts with
+// it whole; compared at the entity's own length, which the compiler then knows.
+template <std::size_t kI = 0>
+const EntityReplacement* EntityStarting(std::string_view rest, std::uint16_t key) {
+  if constexpr (kI == std::size(kEntities)) {
+    return nullptr;
+  } else {
+    constexpr std::string_view kEntity = kEntities[kI].entity;
+    if (key != KeyOf(kEntity)) return EntityStarting<kI + 1>(rest, key);
+    return rest.starts_with(kEntity) ? &kEntities[kI] : nullptr;
+  }
 }
 
 // The entity that starts at text[amp], a '&', or nullptr. Its first two letters name the
 // only candidate, which is then compared whole.
 const EntityReplacement* EntityAt(std::string_view text, std::size_t amp) {
   if (text.size() - amp < kShortestEntity) return nullptr;
-  const std::uint16_t key = KeyOf(text.substr(amp, 3));
-  const std::string_view rest = text.substr(amp);
-  const EntityReplacement* found = nullptr;
-  [&]<std::size_t... kI>(std::index_sequence<kI...>) {
-    static_cast<void>(((key == KeyOf(kEntities[kI].entity) &&
-                        (found = EntityIs<kI>(rest) ? &kEntities[kI] : nullptr, true)) ||
-                       ...));
-  }
-  (std::make_index_sequence<std::size(kEntities)>());
-  return found;
+  return EntityStarting(text.substr(amp), KeyOf(text.substr(amp, 3)));
 }
 
 // Calls run(bytes) for each stretch of `text` between the six entities and entity(found) for
