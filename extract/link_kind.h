@@ -45,6 +45,21 @@ inline LinkKind KindAtColon(std::string_view value, std::size_t colon) {
   return LinkKind::kInternal;
 }
 
+// Whether "http://" or "https://" in any letter case stands at `at`; eight bytes must be
+// readable. As in FourLettersAt, bit 5 is set on the letters' bytes only.
+inline bool StartsWithWebScheme(const char* at) {
+  if ((at[0] | 0x20) != 'h') return false;
+  const auto word = [](const char* text) {
+    std::uint64_t value = 0;
+    std::memcpy(&value, text, 8);
+    return value;
+  };
+  const std::uint64_t bytes = word(at);
+  const std::uint64_t first_seven = word("\xff\xff\xff\xff\xff\xff\xff\0");
+  return ((bytes | word("    \0\0\0\0")) & first_seven) == word("http://\0") ||
+         (bytes | word("     \0\0\0")) == word("https://");
+}
+
 // "http://", "https://" and "mailto:" all need seven bytes.
 inline constexpr std::size_t kShortestWord = 7;
 

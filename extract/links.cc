@@ -40,6 +40,12 @@ bool HasUrlScheme(std::string_view value) {
                      IsSchemeByte);
 }
 
+// Whether the value that starts at `at` (its quote, if any, included) opens with "http://" or
+// "https://" in any case; nine bytes must be readable.
+bool OpensWithWebScheme(const char* at) {
+  return links_internal::StartsWithWebScheme(at + (*at == '"' || *at == '\''));
+}
+
 // Whether "href=" in any letter case stands at `at`; its five bytes must be readable.
 bool IsHrefAt(const char* at) {
   return links_internal::FourLettersAt(at, "href") && at[4] == '=';
@@ -72,7 +78,8 @@ struct ValueRange {
 };
 
 // An anchor's link: where its "href=" starts, how many anchors share it (those between the
-// anchor and the "href=" have the same tag text), and its value and kind.
+// anchor and the "href=" have the same tag text), and its value and kind. Only internal
+// links' values are read, so a web link's may be left empty.
 struct Link {
   std::size_t href;
   int sharing;
@@ -152,8 +159,9 @@ class AnchorWalk {
   std::size_t End() const { return document_.size(); }
 
   // The link of the anchor at `anchor`, read from the 64 bytes there, when they show the
-  // usual form: "<a", one byte, "href=", and a value that ends among them. The answer is the
-  // one TagEnd, HrefOf, ValueOf and KindOf give; false for any other form.
+  // usual form: "<a", one byte, "href=", and a value that ends among them or opens with a web
+  // scheme. The answer is the one TagEnd, HrefOf, ValueOf and KindOf give; false for any
+  // other form.
   bool ReadUsual(std::size_t anchor, Link& link) {
     constexpr std::size_t kRest = 8;  // "<a href=" comes before the value
     if (End() - anchor < simd::kBlockSize) return false;
@@ -168,6 +176,14 @@ class AnchorWalk {
       if (tag_ends == 0) return false;
       tag_end = simd::FirstBit(tag_ends);
       tag_end_after_ = anchor + tag_end + 1;
+      // Most anchors open a tag of their own, and most web values open with "http://" or
+      // "https://", which makes them web whatever follows. No byte of those ends a value, so
+      // they lie in it (with a closing quote or without), and the value's extent is left
+      // unread: only internal links are probed.
+      if (tag_end >= kRest && OpensWithWebScheme(at + kRest)) {
+        link = {anchor + 3, 1, {}, LinkKind::kWeb};
+        return true;
+      }
     }
     if (tag_end < kRest) return false;  // the ">" stands before the "href="
     // A quoted value ends at its closing quote, any other at a blank; either one only before
