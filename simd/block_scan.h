@@ -121,13 +121,14 @@ class ForwardMatches {
     // Nothing is selected between the previous question and the kept block.
     at = std::max(at, block_);
     if (at < covered_) {
-      const Mask later = bits_ & ~LowBits(at - block_);
+      // at - block_ < kBlockSize: the shift needs no check.
+      const Mask later = bits_ & ~Mask{0} << (at - block_);
       if (later != 0) return block_ + FirstBit(later);
       at = covered_;
     }
     for (; at < whole_end_; at += kBlockSize) {
       const Mask found = select_(text_.data() + at);
-      if (found != 0) return Keep(at, found);
+      if (found != 0) return KeepWhole(at, found);
     }
     for (; at < text_.size(); at += kBlockSize) {
       const Mask found = MaskAt<kReadAhead>(text_, at, select_);
@@ -148,14 +149,14 @@ class ForwardMatches {
   std::size_t Before(std::size_t begin, std::size_t end) {
     std::size_t at = std::max(begin, block_);
     if (at < covered_) {
-      const Mask later = bits_ & ~LowBits(at - block_);
+      const Mask later = bits_ & ~Mask{0} << (at - block_);
       if (later != 0) return std::min(block_ + FirstBit(later), end);
       at = covered_;
     }
     for (const std::size_t whole_end = std::min(whole_end_, end); at < whole_end;
          at += kBlockSize) {
       const Mask found = select_(text_.data() + at);
-      if (found != 0) return std::min(Keep(at, found), end);
+      if (found != 0) return std::min(KeepWhole(at, found), end);
     }
     for (; at < end; at += kBlockSize) {
       const Mask found = MaskAt<kReadAhead>(text_, at, select_);
@@ -168,6 +169,14 @@ class ForwardMatches {
   std::size_t Keep(std::size_t at, Mask found) {
     block_ = at;
     covered_ = std::min(at + kBlockSize, text_.size());
+    bits_ = found;
+    return at + FirstBit(found);
+  }
+
+  // Keep for a block that the text holds whole.
+  std::size_t KeepWhole(std::size_t at, Mask found) {
+    block_ = at;
+    covered_ = at + kBlockSize;
     bits_ = found;
     return at + FirstBit(found);
   }
