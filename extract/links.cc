@@ -40,12 +40,6 @@ bool HasUrlScheme(std::string_view value) {
                      IsSchemeByte);
 }
 
-// Whether the value that starts at `at` (its quote, if any, included) opens with "http://" or
-// "https://" in any case; nine bytes must be readable.
-bool OpensWithWebScheme(const char* at) {
-  return links_internal::StartsWithWebScheme(at + (*at == '"' || *at == '\''));
-}
-
 // Whether "href=" in any letter case stands at `at`; its five bytes must be readable.
 bool IsHrefAt(const char* at) {
   return links_internal::FourLettersAt(at, "href") && at[4] == '=';
@@ -168,6 +162,8 @@ class AnchorWalk {
     const char* const at = document_.data() + anchor;
     if (!IsHrefAt(at + 3)) return false;
     const typename K::Block block = K::Load(at);
+    const char quote = at[kRest];
+    const bool quoted = quote == '"' || quote == '\'';
     std::size_t tag_end = 0;  // from the anchor; may lie past the 64 bytes
     if (anchor < tag_end_after_) {
       tag_end = tag_end_after_ - 1 - anchor;  // inside a tag text read before
@@ -180,7 +176,7 @@ class AnchorWalk {
       // "https://", which makes them web whatever follows. No byte of those ends a value, so
       // they lie in it (with a closing quote or without), and the value's extent is left
       // unread: only internal links are probed.
-      if (tag_end >= kRest && OpensWithWebScheme(at + kRest)) {
+      if (tag_end >= kRest && links_internal::StartsWithWebScheme(at + kRest + quoted)) {
         link = {anchor + 3, 1, {}, LinkKind::kWeb};
         return true;
       }
@@ -188,8 +184,6 @@ class AnchorWalk {
     if (tag_end < kRest) return false;  // the ">" stands before the "href="
     // A quoted value ends at its closing quote, any other at a blank; either one only before
     // the ">", and none in the value's first byte. Without one the value runs to the ">".
-    const char quote = at[kRest];
-    const bool quoted = quote == '"' || quote == '\'';
     const simd::Mask value_ends =
         K::Equal(block, quoted ? quote : ' ') & simd::LowBits(tag_end) & ~simd::LowBits(kRest + 1);
     if (value_ends != 0) {
