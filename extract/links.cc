@@ -406,19 +406,21 @@ class TargetProbe {
   std::unordered_set<std::string_view> existing_;
 };
 
-// The walk over the anchors, on kernel K; `probing` asks for the broken-link probe.
+// The walk over the anchors, on kernel K, and its counts; `probing` asks for the broken-link
+// probe.
 template <typename K>
-void WalkLinks(std::string_view folder, std::string_view document, LinkCounts& counts,
-               std::string& broken_link, const ProbeOptions& options, bool probing) {
+LinkCounts WalkLinks(std::string_view folder, std::string_view document, std::string& broken_link,
+                     const ProbeOptions& options, bool probing) {
+  LinkCounts counts;
   AnchorWalk<K> walk(document);
   TargetProbe probe(folder, options.exists);
   for (std::size_t from = 0;;) {
     const std::size_t anchor = walk.NextAnchor(from);
-    if (anchor == walk.End()) return;
+    if (anchor == walk.End()) return counts;
     Link link;
     if (!walk.ReadUsual(anchor, link)) {
       const std::size_t tag_end = walk.TagEnd(anchor);
-      if (tag_end == walk.End()) return;  // no later anchor has a ">" behind it either
+      if (tag_end == walk.End()) return counts;  // no later anchor has a ">" behind it either
       link.href = walk.HrefOf(anchor, tag_end);
       if (link.href == walk.End()) {
         // The later anchors of this tag text see only the rest of it, with no "href=" either.
@@ -448,11 +450,11 @@ void WalkLinks(std::string_view folder, std::string_view document, LinkCounts& c
       if (options.every_missing) {
         // Anchors that share the value are links of their own, each missing alike.
         for (int i = 0; i < sharing; ++i) {
-          if (!options.every_missing({walk.Text(value), local_text})) return;
+          if (!options.every_missing({walk.Text(value), local_text})) return counts;
         }
         continue;
       }
-      if (!options.count_all) return;
+      if (!options.count_all) return counts;
       probing = false;
     }
   }
@@ -463,13 +465,10 @@ void WalkLinks(std::string_view folder, std::string_view document, LinkCounts& c
 void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& counts,
                std::string& broken_link, const ProbeOptions& options) {
   broken_link.clear();
-  counts.WebCount = 0;
-  const bool probing = options.probe;
-  counts.InternalCount = 0;
-  counts.MailCount = 0;
-
-  simd::Dispatch([&](auto kernel) {
-    WalkLinks<decltype(kernel)>(folder, document, counts, broken_link, options, probing);
+  counts = {};
+  // The walk counts in a value of its own, which the compiler can keep in registers.
+  counts = simd::Dispatch([&](auto kernel) {
+    return WalkLinks<decltype(kernel)>(folder, document, broken_link, options, options.probe);
   });
 }
 
