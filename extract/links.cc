@@ -465,7 +465,7 @@ LinkCounts WalkLinks(std::string_view folder, std::string_view document, std::st
 void ScanLinks(std::string_view folder, std::string_view document, LinkCounts& counts,
                std::string& broken_link, const ProbeOptions& options) {
   broken_link.clear();
-  counts = {};
+  counts = {};  // what a walk ended by running out of memory leaves
   // The walk counts in a value of its own, which the compiler can keep in registers.
   counts = simd::Dispatch([&](auto kernel) {
     return WalkLinks<decltype(kernel)>(folder, document, broken_link, options, options.probe);
