@@ -125,6 +125,31 @@ TEST(MeasureTextSize, OpenSpanCountedFromItsLastEndOnAgreesWithThePlainRules) {
 
 // A span that never closes keeps its bytes wherever it starts, however far its "<" lies
 // behind the last ">", and pairs and break tags in it count as they do outside.
+TEST(MeasureTextSize, OpenSpanAgreesWithThePlainRulesWhenItsLastEndIsRunsBack) {
+  // A page that ends inside a span is counted again from the run of 16 blocks that holds its
+  // last ">". Here that ">" moves around the ends of the first runs, behind tags, break tags
+  // and pairs that cross them at every phase, and the open span behind it is short or runs
+  // over more runs.
+  const std::string body = "ab<cd e>f<p>g\r\n<bR>h<i\r\nj>";
+  const std::string tails[] = {"<" + std::string(40, 'x'),
+                               "<b" + std::string(1500, 'y') + "\r\n<P>"};
+  for (const std::size_t run_end : {std::size_t{1024}, std::size_t{2048}}) {
+    for (std::size_t last_end = run_end - 2 * body.size(); last_end < run_end + 8; ++last_end) {
+      std::string head;
+      while (head.size() < last_end) head += body[(head.size() + last_end) % body.size()];
+      for (const std::string& tail : tails) {
+        const std::string text = head + ">" + tail;
+        const std::int32_t expected = model::ModelTextSize(text);
+        for (const simd::Isa isa : RunnableIsas()) {
+          const simd::ScopedIsa held(isa);
+          ASSERT_EQ(MeasureTextSize(text), expected)
+              << simd::IsaName(isa) << ", last end " << last_end << ", tail " << tail.size();
+        }
+      }
+    }
+  }
+}
+
 TEST(MeasureTextSize, UnclosedSpanKeepsItsBytes) {
   const std::pair<std::string, int> cases[] = {
       {"a>b<" + std::string(200, 'x'), 204},
