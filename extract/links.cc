@@ -154,8 +154,8 @@ class AnchorWalk {
 
   // The link of the anchor at `anchor`, read from the 64 bytes there, when they show the
   // usual form: "<a", one byte, "href=", and a value that ends among them or opens with a web
-  // scheme. The answer is the one TagEnd, HrefOf, ValueOf and KindOf give; false for any
-  // other form.
+  // scheme. The answer is the one TagEnd, HrefOf, ValueOf and KindOf give, but for a web
+  // link's value, which is left empty; false for any other form.
   bool ReadUsual(std::size_t anchor, Link& link) {
     constexpr std::size_t kRest = 8;  // "<a href=" comes before the value
     if (End() - anchor < simd::kBlockSize) return false;
