@@ -166,19 +166,20 @@ class ForwardMatches {
   }
 
  private:
-  std::size_t Keep(std::size_t at, Mask found) {
-    block_ = at;
-    covered_ = std::min(at + kBlockSize, text_.size());
-    bits_ = found;
-    return at + FirstBit(found);
-  }
-
-  // Keep for a block that the text holds whole.
+  // Keeps the block at `at`, which the text holds whole, and its selected positions; returns
+  // the first.
   std::size_t KeepWhole(std::size_t at, Mask found) {
     block_ = at;
     covered_ = at + kBlockSize;
     bits_ = found;
     return at + FirstBit(found);
+  }
+
+  // The same for a block at the text's end, which covers only the bytes the text has.
+  std::size_t Keep(std::size_t at, Mask found) {
+    const std::size_t first = KeepWhole(at, found);
+    covered_ = std::min(covered_, text_.size());
+    return first;
   }
 
   std::string_view text_;
