@@ -4,6 +4,7 @@
 // a short reading that looks only around the value's ':' bytes, for values read once each,
 // and a long one that searches forward through the document, for values that overlap.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -58,6 +59,19 @@ inline bool StartsWithWebScheme(const char* at) {
   const std::uint64_t first_seven = word("\xff\xff\xff\xff\xff\xff\xff\0");
   return ((bytes | word("    \0\0\0\0")) & first_seven) == word("http://\0") ||
          (bytes | word("     \0\0\0")) == word("https://");
+}
+
+// The first of the bytes 1 to 6 from `at` that is a blank, or 0: where an unquoted value
+// that starts at `at` ends, when it is shorter than seven bytes. Eight bytes must be readable.
+inline std::size_t BlankAmongBytesOneToSix(const char* at) {
+  std::uint64_t bytes = 0;
+  std::memcpy(&bytes, at, 8);
+  // Blanks become zero bytes. Byte 0 is made nonzero: a value's first byte ends nothing.
+  const std::uint64_t x = (bytes ^ 0x2020202020202020u) | 0xffu;
+  // Marks each zero byte; a borrow can also mark a byte above a zero one, but only there, so
+  // the lowest mark is always a zero byte.
+  const std::uint64_t zeros = (x - 0x0101010101010101u) & ~x & 0x0080808080808000u;
+  return zeros == 0 ? 0 : static_cast<std::size_t>(std::countr_zero(zeros)) / 8;
 }
 
 // "http://", "https://" and "mailto:" all need seven bytes.

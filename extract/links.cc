@@ -152,47 +152,38 @@ class AnchorWalk {
 
   std::size_t End() const { return document_.size(); }
 
-  // The link of the anchor at `anchor`, read from the 64 bytes there, when they show the
-  // usual form: "<a", one byte, "href=", and a value that ends among them or opens with a web
-  // scheme. The answer is the one TagEnd, HrefOf, ValueOf and KindOf give, but for a web
-  // link's value, which is left empty; false for any other form.
+  // The link of the anchor at `anchor`, read from the 64 bytes there, when it opens a tag of
+  // its own and they show the usual form: "<a", one byte, "href=", and a value that opens
+  // with a web scheme or ends among them, before a ">" among them. The answer is the one
+  // TagEnd, HrefOf, ValueOf and KindOf give, but for a web link's value, which is left empty;
+  // false for any other form and for an anchor inside a tag text read before.
   bool ReadUsual(std::size_t anchor, Link& link) {
     constexpr std::size_t kRest = 8;  // "<a href=" comes before the value
-    if (End() - anchor < simd::kBlockSize) return false;
+    if (End() - anchor < simd::kBlockSize || Nested(anchor)) return false;
     const char* const at = document_.data() + anchor;
     if (!IsHrefAt(at + 3)) return false;
     const typename K::Block block = K::Load(at);
+    const simd::Mask tag_ends = K::Equal(block, '>');
+    if (tag_ends == 0) return false;
+    const std::size_t tag_end = simd::FirstBit(tag_ends);  // from the anchor
+    tag_end_after_ = anchor + tag_end + 1;
+    if (tag_end < kRest) return false;  // the ">" stands before the "href="
     const char quote = at[kRest];
     const bool quoted = quote == '"' || quote == '\'';
-    std::size_t tag_end = 0;  // from the anchor; may lie past the 64 bytes
-    if (anchor < tag_end_after_) {
-      tag_end = tag_end_after_ - 1 - anchor;  // inside a tag text read before
-    } else {
-      const simd::Mask tag_ends = K::Equal(block, '>');
-      if (tag_ends == 0) return false;
-      tag_end = simd::FirstBit(tag_ends);
-      tag_end_after_ = anchor + tag_end + 1;
-      // Most anchors open a tag of their own, and most web values open with "http://" or
-      // "https://", which makes them web whatever follows. No byte of those ends a value, so
-      // they lie in it (with a closing quote or without), and the value's extent is left
-      // unread: only internal links are probed.
-      if (tag_end >= kRest && links_internal::StartsWithWebScheme(at + kRest + quoted)) {
-        link = {anchor + 3, 1, {}, LinkKind::kWeb};
-        return true;
-      }
+    // Most web values open with "http://" or "https://", which makes them web whatever
+    // follows. No byte of those ends a value, so they lie in it (with a closing quote or
+    // without), and the value's extent is left unread: only internal links are probed.
+    if (links_internal::StartsWithWebScheme(at + kRest + quoted)) {
+      link = {anchor + 3, 1, {}, LinkKind::kWeb};
+      return true;
     }
-    if (tag_end < kRest) return false;  // the ">" stands before the "href="
     // A quoted value ends at its closing quote, any other at a blank; either one only before
     // the ">", and none in the value's first byte. Without one the value runs to the ">".
     const simd::Mask value_ends =
         K::Equal(block, quoted ? quote : ' ') & simd::LowBits(tag_end) & ~simd::LowBits(kRest + 1);
-    if (value_ends != 0) {
-      link.value = {anchor + kRest + quoted, anchor + simd::FirstBit(value_ends)};
-    } else if (tag_end < simd::kBlockSize) {
-      link.value = {anchor + kRest, anchor + tag_end};
-    } else {
-      return false;  // the value runs past the 64 bytes
-    }
+    link.value = value_ends != 0
+                     ? ValueRange{anchor + kRest + quoted, anchor + simd::FirstBit(value_ends)}
+                     : ValueRange{anchor + kRest, anchor + tag_end};
     link.href = anchor + 3;
     link.sharing = 1;  // no anchor fits between the anchor and its "href="
     const std::string_view text = Text(link.value);
@@ -205,6 +196,40 @@ class AnchorWalk {
     link.kind =
         KindOfColons(text, K::Equal(block, ':') >> (link.value.begin - anchor) & value_bits);
     return true;
+  }
+
+  // Whether the anchor at `anchor` lies inside the tag text of an anchor before it.
+  bool Nested(std::size_t anchor) const { return anchor < tag_end_after_; }
+
+  // Counts the links of the anchors nested in the tag text read last, from the one at
+  // `anchor` on, while each shows the usual form with a short unquoted value (see
+  // ReadShortNested); returns where the walk goes on: at the first anchor left to the other
+  // readings, or behind the blocks read. Anchors nested in one tag can follow each other
+  // every few bytes, each in the value of the one before ("<a href=<a href=…"); read from
+  // one mask of anchor starts per block, each costs a few word operations.
+  std::size_t CountNested(std::size_t anchor, LinkCounts& counts) {
+    const std::size_t tag_end = tag_end_after_ - 1;
+    int web = 0;
+    int internal = 0;
+    const auto counted_up_to = [&](std::size_t next) {
+      counts.WebCount += web;
+      counts.InternalCount += internal;
+      return next;
+    };
+    // The walk goes on one byte behind an anchor's "href=", yet no anchor starts before that:
+    // the anchor's "a", the byte behind it and the "h" hold no "<a". So every start counts.
+    std::size_t block = anchor;
+    for (; block < tag_end && End() - block >= simd::kBlockSize + kShortNestedReach;
+         block += simd::kBlockSize) {
+      for (simd::Mask anchors = AnchorStarts<K>{}(document_.data() + block); anchors != 0;
+           anchors &= anchors - 1) {
+        const std::size_t at = block + simd::FirstBit(anchors);
+        LinkKind kind = LinkKind::kInternal;
+        if (!ReadShortNested(at, tag_end, kind)) return counted_up_to(at);
+        ++(kind == LinkKind::kWeb ? web : internal);
+      }
+    }
+    return counted_up_to(block);
   }
 
   // The first anchor that starts at or after `from`, or End().
@@ -351,6 +376,26 @@ class AnchorWalk {
     return end - window_.At() <= simd::kBlockSize;
   }
 
+  // Bytes from an anchor that ReadShortNested reads.
+  static constexpr std::size_t kShortNestedReach = 16;
+
+  // The kind of the link of an anchor nested in a tag text that ends at `tag_end`, when it
+  // shows "<a", one byte, "href=" and an unquoted value of fewer than seven bytes, which
+  // KindByLength decides: the answer TagEnd, HrefOf, ValueOf and KindOf give. False for any
+  // other form; then `kind` is left as it was.
+  bool ReadShortNested(std::size_t anchor, std::size_t tag_end, LinkKind& kind) const {
+    constexpr std::size_t kRest = 8;             // "<a href=" comes before the value
+    if (tag_end < anchor + kRest) return false;  // also an anchor past the ">"
+    const char* const at = document_.data() + anchor;
+    if (!IsHrefAt(at + 3) || at[kRest] == '"' || at[kRest] == '\'') return false;
+    std::size_t length = links_internal::BlankAmongBytesOneToSix(at + kRest);
+    if (length == 0) length = links_internal::kShortestWord;
+    length = std::min(length, tag_end - anchor - kRest);  // the ">" ends the value too
+    if (length >= links_internal::kShortestWord) return false;
+    kind = *KindByLength({at + kRest, length});
+    return true;
+  }
+
   // The searches behind the shortcuts of HrefOf and KindOf, which most anchors never need;
   // kept out of line so that the walk's loop stays small.
   [[gnu::noinline]] std::size_t SearchHref(std::size_t anchor, std::size_t tag_end) {
@@ -419,6 +464,14 @@ LinkCounts WalkLinks(std::string_view folder, std::string_view document, std::st
     if (anchor == walk.End()) return counts;
     Link link;
     if (!walk.ReadUsual(anchor, link)) {
+      // Counting only, the anchors nested in a tag are taken many at a time.
+      if (!probing && walk.Nested(anchor)) {
+        const std::size_t next = walk.CountNested(anchor, counts);
+        if (next != anchor) {
+          from = next;
+          continue;
+        }
+      }
       const std::size_t tag_end = walk.TagEnd(anchor);
       if (tag_end == walk.End()) return counts;  // no later anchor has a ">" behind it either
       link.href = walk.HrefOf(anchor, tag_end);
