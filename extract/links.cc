@@ -159,9 +159,9 @@ class AnchorWalk {
   // false for any other form and for an anchor inside a tag text read before.
   bool ReadUsual(std::size_t anchor, Link& link) {
     constexpr std::size_t kRest = 8;  // "<a href=" comes before the value
-    if (End() - anchor < simd::kBlockSize || Nested(anchor)) return false;
+    if (End() - anchor < simd::kBlockSize) return false;
     const char* const at = document_.data() + anchor;
-    if (!IsHrefAt(at + 3)) return false;
+    if (!IsHrefAt(at + 3) || Nested(anchor)) return false;
     const typename K::Block block = K::Load(at);
     const simd::Mask tag_ends = K::Equal(block, '>');
     if (tag_ends == 0) return false;
