@@ -163,7 +163,7 @@ class AnchorWalk {
     const char* const at = document_.data() + anchor;
     if (!IsHrefAt(at + 3) || Nested(anchor)) return false;
     const typename K::Block block = K::Load(at);
-    const simd::Mask tag_ends = K::Equal(block, '>');
+    const simd::Mask tag_ends = K::Equal(block, bytes_.tag_end);
     if (tag_ends == 0) return false;
     const std::size_t tag_end = simd::FirstBit(tag_ends);  // from the anchor
     tag_end_after_ = anchor + tag_end + 1;
@@ -179,8 +179,11 @@ class AnchorWalk {
     }
     // A quoted value ends at its closing quote, any other at a blank; either one only before
     // the ">", and none in the value's first byte. Without one the value runs to the ">".
+    const typename K::Block& value_end = !quoted        ? bytes_.blank
+                                         : quote == '"' ? bytes_.double_quote
+                                                        : bytes_.single_quote;
     const simd::Mask value_ends =
-        K::Equal(block, quoted ? quote : ' ') & simd::LowBits(tag_end) & ~simd::LowBits(kRest + 1);
+        K::Equal(block, value_end) & simd::LowBits(tag_end) & ~simd::LowBits(kRest + 1);
     link.value = value_ends != 0
                      ? ValueRange{anchor + kRest + quoted, anchor + simd::FirstBit(value_ends)}
                      : ValueRange{anchor + kRest, anchor + tag_end};
@@ -193,8 +196,8 @@ class AnchorWalk {
     }
     // The value lies among the 64 bytes, so the shift stays below the mask's width.
     const simd::Mask value_bits = (simd::Mask{1} << text.size()) - 1;
-    link.kind =
-        KindOfColons(text, K::Equal(block, ':') >> (link.value.begin - anchor) & value_bits);
+    link.kind = KindOfColons(
+        text, K::Equal(block, bytes_.colon) >> (link.value.begin - anchor) & value_bits);
     return true;
   }
 
@@ -410,6 +413,16 @@ class AnchorWalk {
   // 1-based position in the document, as ForwardSearch counts.
   static int Position(std::size_t at) { return static_cast<int>(at) + 1; }
 
+  // What ReadUsual compares the 64 bytes from an anchor with, made once for the walk.
+  struct UsualBytes {
+    typename K::Block tag_end = K::Splat('>');
+    typename K::Block blank = K::Splat(' ');
+    typename K::Block double_quote = K::Splat('"');
+    typename K::Block single_quote = K::Splat('\'');
+    typename K::Block colon = K::Splat(':');
+  };
+
+  const UsualBytes bytes_;
   std::string_view document_;
   std::size_t classified_to_ = 0;  // end of the last value that KindOfShort read
   std::size_t tag_end_after_ = 0;  // one past the last tag end found; 0 before the first

@@ -7,6 +7,8 @@
 //
 //   Load(at)                 the 64 bytes from `at`
 //   Equal(block, b)          bit i set where byte i is b
+//   Splat(b)                 a block of 64 bytes b
+//   Equal(block, other)      bit i set where byte i is the same in both blocks
 //   AnyOf(block, b, c, …)    bit i set where byte i is any of them
 //   EqualFolded(block, s)    bit i set where byte i with bit 5 set is s: for an ASCII small
 //                            letter s, that letter in either case
@@ -15,6 +17,11 @@
 //                            hi = 'z', the ASCII letters in either case
 //   HighBits(block)          bit i set where byte i is 0x80 or above: the bytes outside ASCII
 //   Count(mask)              the set bits of a mask
+//
+// A loop that compares with the same byte at every step and also calls functions can keep
+// that byte's Splat: the vector registers do not outlive a call, and the compiler would
+// otherwise build the vector again at each step, where a compare with a kept block reads it
+// from memory in the same instruction.
 //
 // Compares can also be combined on the vectors before a mask is built, which costs one mask
 // extraction for the whole combination instead of one per compare, and lets a scan skip the
@@ -103,6 +110,20 @@ struct ScalarKernel {
     return Select(block, [=](unsigned char b) { return b == static_cast<unsigned char>(byte); });
   }
 
+  static Block Splat(char byte) {
+    Block block;
+    std::memset(block.bytes, byte, kBlockSize);
+    return block;
+  }
+
+  static Mask Equal(const Block& block, const Block& other) {
+    Mask mask = 0;
+    for (std::size_t i = 0; i < kBlockSize; ++i) {
+      if (block.bytes[i] == other.bytes[i]) mask |= Mask{1} << i;
+    }
+    return mask;
+  }
+
   template <typename... Bytes>
   static Mask AnyOf(const Block& block, Bytes... bytes) {
     return Select(
@@ -172,6 +193,18 @@ struct Sse2Kernel {
     __m128i hits[4];
     PAGEFIELDS_EACH_PART
     for (int i = 0; i < 4; ++i) hits[i] = _mm_cmpeq_epi8(block.part[i], wanted);
+    return ToMask(hits);
+  }
+
+  [[PAGEFIELDS_SSE2]] static Block Splat(char byte) {
+    const __m128i bytes = _mm_set1_epi8(byte);
+    return {{bytes, bytes, bytes, bytes}};
+  }
+
+  [[PAGEFIELDS_SSE2]] static Mask Equal(const Block& block, const Block& other) {
+    __m128i hits[4];
+    PAGEFIELDS_EACH_PART
+    for (int i = 0; i < 4; ++i) hits[i] = _mm_cmpeq_epi8(block.part[i], other.part[i]);
     return ToMask(hits);
   }
 
@@ -316,6 +349,16 @@ struct Avx2Kernel {
   [[PAGEFIELDS_AVX2]] static Mask Equal(const Block& block, char byte) {
     const __m256i wanted = _mm256_set1_epi8(byte);
     return ToMask(_mm256_cmpeq_epi8(block.low, wanted), _mm256_cmpeq_epi8(block.high, wanted));
+  }
+
+  [[PAGEFIELDS_AVX2]] static Block Splat(char byte) {
+    const __m256i bytes = _mm256_set1_epi8(byte);
+    return {bytes, bytes};
+  }
+
+  [[PAGEFIELDS_AVX2]] static Mask Equal(const Block& block, const Block& other) {
+    return ToMask(_mm256_cmpeq_epi8(block.low, other.low),
+                  _mm256_cmpeq_epi8(block.high, other.high));
   }
 
   template <typename... Bytes>

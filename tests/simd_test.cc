@@ -65,6 +65,9 @@ std::vector<Mask> AllOperations(const char* at) {
         K::InRangeFolded(block, 'a', 'z'),
         static_cast<Mask>(K::Count(K::Equal(block, 'a'))),
         K::HighBits(block),
+        K::Equal(block, K::Splat('a')),
+        K::Equal(ahead, K::Splat('\xFF')),
+        K::Equal(block, ahead),
     };
   });
 }
@@ -96,6 +99,7 @@ TEST(SimdKernels, ScalarKernelReadsEachByteByTheRule) {
   EXPECT_EQ(AllOperations(block.data())[kPlain + 8], Mask{1} << 63);              // 0xC0..0xFF
   EXPECT_EQ(AllOperations(block.data())[kPlain + 10], ~Mask{0} ^ Mask{1} << 63);  // letters
   EXPECT_EQ(AllOperations(block.data())[kPlain + 12], Mask{1} << 63);             // high bits
+  EXPECT_EQ(AllOperations(block.data())[kPlain + 13], Mask{1} << 5);              // 'a' only
   EXPECT_EQ(AllOperations(block.data())[1], Mask{1} | Mask{1} << 5);
   EXPECT_EQ(AllOperations(block.data())[4], Mask{1} << 5);  // 'a' but not 'A'
 }
