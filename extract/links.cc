@@ -152,31 +152,36 @@ class AnchorWalk {
 
   std::size_t End() const { return document_.size(); }
 
-  // The link of the anchor at `anchor`, read from the 64 bytes there, when it opens a tag of
-  // its own and they show the usual form: "<a", one byte, "href=", and a value that opens
-  // with a web scheme or ends among them, before a ">" among them. The answer is the one
-  // TagEnd, HrefOf, ValueOf and KindOf give, but for a web link's value, which is left empty;
-  // false for any other form and for an anchor inside a tag text read before.
+  // The link of the anchor at `anchor`, read from the 64 bytes there, when they show the
+  // usual form: "<a", one byte, "href=", and a value that ends among them or opens with a web
+  // scheme. The answer is the one TagEnd, HrefOf, ValueOf and KindOf give, but for a web
+  // link's value, which is left empty; false for any other form.
   bool ReadUsual(std::size_t anchor, Link& link) {
     constexpr std::size_t kRest = 8;  // "<a href=" comes before the value
     if (End() - anchor < simd::kBlockSize) return false;
     const char* const at = document_.data() + anchor;
-    if (!IsHrefAt(at + 3) || Nested(anchor)) return false;
+    if (!IsHrefAt(at + 3)) return false;
     const typename K::Block block = K::Load(at);
-    const simd::Mask tag_ends = K::Equal(block, bytes_.tag_end);
-    if (tag_ends == 0) return false;
-    const std::size_t tag_end = simd::FirstBit(tag_ends);  // from the anchor
-    tag_end_after_ = anchor + tag_end + 1;
-    if (tag_end < kRest) return false;  // the ">" stands before the "href="
     const char quote = at[kRest];
     const bool quoted = quote == '"' || quote == '\'';
-    // Most web values open with "http://" or "https://", which makes them web whatever
-    // follows. No byte of those ends a value, so they lie in it (with a closing quote or
-    // without), and the value's extent is left unread: only internal links are probed.
-    if (links_internal::StartsWithWebScheme(at + kRest + quoted)) {
-      link = {anchor + 3, 1, {}, LinkKind::kWeb};
-      return true;
+    std::size_t tag_end = 0;  // from the anchor; may lie past the 64 bytes
+    if (Nested(anchor)) {
+      tag_end = tag_end_after_ - 1 - anchor;  // inside a tag text read before
+    } else {
+      const simd::Mask tag_ends = K::Equal(block, bytes_.tag_end);
+      if (tag_ends == 0) return false;
+      tag_end = simd::FirstBit(tag_ends);
+      tag_end_after_ = anchor + tag_end + 1;
+      // Most anchors open a tag of their own, and most web values open with "http://" or
+      // "https://", which makes them web whatever follows. No byte of those ends a value, so
+      // they lie in it (with a closing quote or without), and the value's extent is left
+      // unread: only internal links are probed.
+      if (tag_end >= kRest && links_internal::StartsWithWebScheme(at + kRest + quoted)) {
+        link = {anchor + 3, 1, {}, LinkKind::kWeb};
+        return true;
+      }
     }
+    if (tag_end < kRest) return false;  // the ">" stands before the "href="
     // A quoted value ends at its closing quote, any other at a blank; either one only before
     // the ">", and none in the value's first byte. Without one the value runs to the ">".
     const typename K::Block& value_end = !quoted        ? bytes_.blank
@@ -184,9 +189,13 @@ class AnchorWalk {
                                                         : bytes_.single_quote;
     const simd::Mask value_ends =
         K::Equal(block, value_end) & simd::LowBits(tag_end) & ~simd::LowBits(kRest + 1);
-    link.value = value_ends != 0
-                     ? ValueRange{anchor + kRest + quoted, anchor + simd::FirstBit(value_ends)}
-                     : ValueRange{anchor + kRest, anchor + tag_end};
+    if (value_ends != 0) {
+      link.value = {anchor + kRest + quoted, anchor + simd::FirstBit(value_ends)};
+    } else if (tag_end < simd::kBlockSize) {
+      link.value = {anchor + kRest, anchor + tag_end};
+    } else {
+      return false;  // the value runs past the 64 bytes
+    }
     link.href = anchor + 3;
     link.sharing = 1;  // no anchor fits between the anchor and its "href="
     const std::string_view text = Text(link.value);
@@ -475,16 +484,16 @@ LinkCounts WalkLinks(std::string_view folder, std::string_view document, std::st
   for (std::size_t from = 0;;) {
     const std::size_t anchor = walk.NextAnchor(from);
     if (anchor == walk.End()) return counts;
+    // Counting only, the anchors nested in a tag are taken many at a time.
+    if (!probing && walk.Nested(anchor)) {
+      const std::size_t next = walk.CountNested(anchor, counts);
+      if (next != anchor) {
+        from = next;
+        continue;
+      }
+    }
     Link link;
     if (!walk.ReadUsual(anchor, link)) {
-      // Counting only, the anchors nested in a tag are taken many at a time.
-      if (!probing && walk.Nested(anchor)) {
-        const std::size_t next = walk.CountNested(anchor, counts);
-        if (next != anchor) {
-          from = next;
-          continue;
-        }
-      }
       const std::size_t tag_end = walk.TagEnd(anchor);
       if (tag_end == walk.End()) return counts;  // no later anchor has a ">" behind it either
       link.href = walk.HrefOf(anchor, tag_end);
