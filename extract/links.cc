@@ -221,16 +221,22 @@ class AnchorWalk {
   // one mask of anchor starts per block, each costs a few word operations.
   std::size_t CountNested(std::size_t anchor, LinkCounts& counts) {
     const std::size_t tag_end = tag_end_after_ - 1;
-    int web = 0;
-    int internal = 0;
+    LinkKind first = LinkKind::kInternal;
+    // An anchor of another form goes to the other readings before any block is read.
+    if (End() - anchor < kShortNestedReach || !ReadShortNested(anchor, tag_end, first)) {
+      return anchor;
+    }
+    int web = first == LinkKind::kWeb ? 1 : 0;
+    int internal = 1 - web;
     const auto counted_up_to = [&](std::size_t next) {
       counts.WebCount += web;
       counts.InternalCount += internal;
       return next;
     };
-    // The walk goes on one byte behind an anchor's "href=", yet no anchor starts before that:
-    // the anchor's "a", the byte behind it and the "h" hold no "<a". So every start counts.
-    std::size_t block = anchor;
+    // The walk goes on one byte behind an anchor's "href=", as the blocks do here behind the
+    // first; no anchor starts before that: the "a", the byte behind it and the "h" hold no
+    // "<a". So every start counts.
+    std::size_t block = anchor + 4;
     for (; block < tag_end && End() - block >= simd::kBlockSize + kShortNestedReach;
          block += simd::kBlockSize) {
       for (simd::Mask anchors = AnchorStarts<K>{}(document_.data() + block); anchors != 0;
