@@ -305,53 +305,58 @@ struct Sink {
 enum class Mode { kStrip, kKeep };
 
 // Reads document ranges as bytes of J: a CR LF pair becomes a blank, and in kStrip mode the
-// tag spans go. Its one state is whether the reading is within a span. Ranges are read at
-// rising places, so the marks of the block last read serve the next range too.
+// tag spans go. Its one state is whether the reading is within a span.
 template <typename K>
 class SpanReader {
  public:
   explicit SpanReader(std::string_view document, bool inside = false)
-      : document_(document), marks_(document, TagMarks<K>{}), inside_(inside) {}
+      : document_(document), inside_(inside) {}
 
   bool inside() const { return inside_; }
   // Goes on behind a range read elsewhere, within a span or not.
   void set_inside(bool inside) { inside_ = inside; }
 
   // Reads document[from, to) into `out` until it is full. Returns true when the last byte
-  // read was a CR that was kept unpaired. `from` is not below the last range's.
+  // read was a CR that was kept unpaired.
   bool Read(std::size_t from, std::size_t to, Mode mode, Sink& out) {
     return mode == Mode::kStrip ? ReadStripped(from, to, out) : ReadKept(from, to, out);
   }
 
  private:
-  // Walks the marks: inside a span only its ">" counts, outside it a ">" is text.
+  // Walks the marks of the range's blocks bit by bit: inside a span only its ">" counts,
+  // outside it a ">" is text, so the bytes from `x` up to the next "<" or CR go out as one run.
   bool ReadStripped(std::size_t from, std::size_t to, Sink& out) {
+    if (out.full()) return false;
     bool ends_with_cr = false;
-    std::size_t x = from;
-    while (x < to && !out.full()) {
-      std::size_t mark = marks_.Before(x, to);
-      if (inside_) {
-        while (mark < to && document_[mark] != '>') mark = marks_.Before(mark + 1, to);
-        if (mark == to) return false;
-        x = mark + 1;
-        inside_ = false;
-        ends_with_cr = false;
-        continue;
-      }
-      while (mark < to && document_[mark] == '>') mark = marks_.Before(mark + 1, to);
+    std::size_t x = from;  // the first byte not yet passed on or dropped
+    const bool stopped =
+        !simd::ForEachSelected(document_, from, to, TagMarks<K>{}, [&](std::size_t mark) {
+          const char byte = document_[mark];
+          if (inside_) {
+            if (byte == '>') {
+              inside_ = false;
+              x = mark + 1;
+            }
+            return true;
+          }
+          if (byte == '>') return true;
+          ends_with_cr = false;
+          if (mark > x) {
+            out.Append(document_.substr(x, mark - x));
+            if (out.full()) return false;
+          }
+          if (byte == '<') {
+            inside_ = true;
+            x = mark + 1;
+            return true;
+          }
+          x = mark;
+          ends_with_cr = Crlf(x, to, out);
+          return !out.full();
+        });
+    if (!stopped && !inside_ && x < to) {
+      out.Append(document_.substr(x, to - x));
       ends_with_cr = false;
-      if (mark > x) {
-        out.Append(document_.substr(x, mark - x));
-        x = mark;
-        // The mark that ended the run is read at once rather than searched for again.
-        if (x == to || out.full()) break;
-      }
-      if (document_[x] == '<') {
-        inside_ = true;
-        ++x;
-      } else {
-        ends_with_cr = Crlf(x, to, out);
-      }
     }
     return ends_with_cr;
   }
@@ -390,7 +395,6 @@ class SpanReader {
   }
 
   std::string_view document_;
-  simd::ForwardMatches<0, TagMarks<K>> marks_;
   bool inside_;
 };
 
