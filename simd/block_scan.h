@@ -142,29 +142,6 @@ class ForwardMatches {
   // The first selected position in [begin, end), or `end`.
   std::size_t Within(std::size_t begin, std::size_t end) { return std::min(From(begin), end); }
 
-  // The same, reading no block that starts at or past `end`: for a walk over short ranges
-  // whose bytes behind them may hold nothing selected for long. From keeps a loop of its own
-  // rather than asking this one up to the text's end: the bound on every answer costs the
-  // link walk, which asks From for every anchor, about a tenth more instructions.
-  std::size_t Before(std::size_t begin, std::size_t end) {
-    std::size_t at = std::max(begin, block_);
-    if (at < covered_) {
-      const Mask later = bits_ & ~Mask{0} << (at - block_);
-      if (later != 0) return std::min(block_ + FirstBit(later), end);
-      at = covered_;
-    }
-    for (const std::size_t whole_end = std::min(whole_end_, end); at < whole_end;
-         at += kBlockSize) {
-      const Mask found = select_(text_.data() + at);
-      if (found != 0) return std::min(KeepWhole(at, found), end);
-    }
-    for (; at < end; at += kBlockSize) {
-      const Mask found = MaskAt<kReadAhead>(text_, at, select_);
-      if (found != 0) return std::min(Keep(at, found), end);
-    }
-    return end;
-  }
-
  private:
   // Keeps the block at `at`, which the text holds whole, and its selected positions; returns
   // the first.

@@ -222,7 +222,7 @@ TEST(SimdBlockScan, ForwardWalkOverShortRangesAgreesWithAByteByByteReadingOnEver
           simd::ForwardMatches<1, Places<K>> walk(text, Places<K>{});
           std::vector<std::size_t> firsts;
           for (std::size_t from = 0; from <= size; ++from) {
-            firsts.push_back(walk.Before(from, std::min(size, from + span)));
+            firsts.push_back(walk.Within(from, std::min(size, from + span)));
           }
           return firsts;
         });
