@@ -39,12 +39,10 @@ class OffsetList {
   void push_back(std::uint32_t offset) {
     if (free_ == chunk_end_) AddChunk();
     *free_++ = offset;
+    ++size_;
   }
   std::uint32_t operator[](std::size_t i) const { return (*chunks_[i / kChunk])[i % kChunk]; }
-  // The slots of all chunks but those the last one has free.
-  std::size_t size() const {
-    return chunks_.size() * kChunk - static_cast<std::size_t>(chunk_end_ - free_);
-  }
+  std::size_t size() const { return size_; }
 
  private:
   static constexpr std::size_t kChunk = 256;
@@ -60,6 +58,7 @@ class OffsetList {
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::uint32_t* free_ = nullptr;  // the next free slot of the last chunk
   std::uint32_t* chunk_end_ = nullptr;
+  std::size_t size_ = 0;  // kept, as the layout asks for it once or more per block
 };
 
 struct Blocks {
