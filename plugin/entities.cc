@@ -129,6 +129,16 @@ class DecodedInPlace {
 
 }  // namespace
 
+std::size_t SettledDecodedBytes(std::string_view raw) {
+  const std::size_t settled = raw.size() < 6 ? 0 : raw.size() - 6;
+  // The '&' are counted by blocks: counted one search after another, each search would wait
+  // for the one before.
+  const std::size_t amps = simd::Dispatch([&](auto kernel) {
+    return simd::CountSelected(raw, 0, settled, Ampersands<decltype(kernel)>{});
+  });
+  return settled > 6 * amps ? settled - 6 * amps : 0;
+}
+
 std::string DecodeEntities(std::string_view text, std::size_t enough) {
   // Bytes between entities stay one byte each, so a run is cut where it fills the result.
   if (text.find('&') == std::string_view::npos) return std::string(text.substr(0, enough));

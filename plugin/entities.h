@@ -37,12 +37,6 @@ constexpr std::size_t RawBytesForDecoded(std::size_t decoded) {
 // How many leading bytes of DecodeEntities(raw) every text that begins with `raw` shares:
 // an entity that starts before the last 6 bytes ends inside `raw`, so the bytes before those
 // decode alike, and each entity among them, starting with '&', takes 6 bytes away at most.
-inline std::size_t SettledDecodedBytes(std::string_view raw) {
-  const std::size_t settled = raw.size() < 6 ? 0 : raw.size() - 6;
-  // Texts hold few '&', so they are found by jumps rather than counted byte by byte.
-  std::size_t amps = 0;
-  for (std::size_t at = raw.find('&'); at < settled; at = raw.find('&', at + 1)) ++amps;
-  return settled > 6 * amps ? settled - 6 * amps : 0;
-}
+std::size_t SettledDecodedBytes(std::string_view raw);
 
 }  // namespace pagefields

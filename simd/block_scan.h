@@ -79,6 +79,18 @@ std::size_t FindLast(std::string_view text, std::size_t from, std::size_t to,
   return to;
 }
 
+// How many positions in [from, to) the selector sets (to <= text.size()).
+template <std::size_t kReadAhead = 0, FunctionObject Selector>
+std::size_t CountSelected(std::string_view text, std::size_t from, std::size_t to,
+                          const Selector& select) {
+  std::size_t count = 0;
+  for (std::size_t at = from; at < to; at += kBlockSize) {
+    const Mask found = MaskAt<kReadAhead>(text, at, select) & LowBits(to - at);
+    count += static_cast<std::size_t>(CountBits(found));
+  }
+  return count;
+}
+
 // Calls visit(position) for every position in [from, to) whose bit the selector sets, in
 // rising order, until visit returns false. Returns false when it was stopped.
 template <std::size_t kReadAhead = 0, FunctionObject Selector, typename Visit>

@@ -173,14 +173,17 @@ TEST(SimdBlockScan, WalksAgreeWithAByteByByteReadingOnEveryKernel) {
             if (at >= from && at < to) in_range.push_back(at);
           }
           std::vector<std::size_t> visited;
-          simd::Dispatch([&](auto kernel) {
+          const std::size_t counted = simd::Dispatch([&](auto kernel) {
             using K = decltype(kernel);
             simd::ForEachSelected<1>(text, from, to, Places<K>{}, [&](std::size_t at) {
               visited.push_back(at);
               return true;
             });
+            return simd::CountSelected<1>(text, from, to, Places<K>{});
           });
           ASSERT_EQ(visited, in_range)
+              << simd::IsaName(isa) << ", size " << size << ", [" << from << ", " << to << ")";
+          ASSERT_EQ(counted, in_range.size())
               << simd::IsaName(isa) << ", size " << size << ", [" << from << ", " << to << ")";
         }
       }
