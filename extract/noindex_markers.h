@@ -67,13 +67,7 @@ void ForEachNoindexMarkerWith(std::string_view text, std::size_t from, std::size
   const std::size_t first = from + 7;
   const std::size_t end = std::min(to + 8, text.size() - 1);
   if (first >= end) return;
-  // The blocks start on a 64-byte boundary of memory, so that of the four loads a block
-  // takes (two halves, each also from one byte on) only one spans two cache lines; the
-  // places in front of `first` that this adds are passed over.
-  const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(data + first) % 64;
-  const std::size_t start = first - std::min(first, misalignment);
-  simd::ForEachSelected<1>(text, start, end, XBeforeGtOrNul<K>{}, [&](std::size_t q) {
-    if (q < first) return true;
+  const auto at_place = [&](std::size_t q) {
     if (!NoindexWordAt(data + q - 6)) {
       // The place of a NUL holds no marker: a marker has its 'x' there.
       if (data[q] == '\0') saw_nul();
@@ -85,7 +79,23 @@ void ForEachNoindexMarkerWith(std::string_view text, std::size_t from, std::size
       visit(q - 8, true);
     }
     return true;
-  });
+  };
+  // The blocks start on a 64-byte boundary of memory, so that of the four loads a block
+  // takes (two halves, each also from one byte on) only one spans two cache lines. The first
+  // block is read from that boundary in front of `first`, its places there passed over.
+  const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(data + first) % 64;
+  const std::size_t start = first - std::min(first, misalignment);
+  std::size_t whole_from = first;
+  if (start < first) {
+    const simd::Mask places = simd::MaskAt<1>(text, start, XBeforeGtOrNul<K>{}) &
+                              ~simd::LowBits(first - start) & simd::LowBits(end - start);
+    for (simd::Mask left = places; left != 0; left &= left - 1) {
+      at_place(start + simd::FirstBit(left));
+    }
+    whole_from = start + simd::kBlockSize;
+  }
+  if (whole_from < end)
+    simd::ForEachSelected<1>(text, whole_from, end, XBeforeGtOrNul<K>{}, at_place);
 }
 
 }  // namespace pagefields
