@@ -127,6 +127,23 @@ class DecodedInPlace {
   std::size_t enough_;
 };
 
+// A decoding that keeps every byte between entities as it stands, and gives each entity the
+// bytes that `character(found)` names (a pointer and a count).
+template <typename Character>
+std::string DecodeKeepingOtherBytes(std::string_view text, std::size_t enough,
+                                    Character&& character) {
+  // Most texts hold no '&': they are only cut, without a walk.
+  if (text.find('&') == std::string_view::npos) return std::string(text.substr(0, enough));
+  DecodedInPlace decoded(text.size(), enough);
+  WalkEntities(
+      text, [&](std::string_view bytes) { return decoded.Run(bytes); },
+      [&](const EntityReplacement& found) {
+        const auto [bytes, size] = character(found);
+        return decoded.Character(bytes, size);
+      });
+  return decoded.Take();
+}
+
 }  // namespace
 
 std::size_t SettledDecodedBytes(std::string_view raw) {
@@ -140,13 +157,9 @@ std::size_t SettledDecodedBytes(std::string_view raw) {
 }
 
 std::string DecodeEntities(std::string_view text, std::size_t enough) {
-  // Bytes between entities stay one byte each, so a run is cut where it fills the result.
-  if (text.find('&') == std::string_view::npos) return std::string(text.substr(0, enough));
-  DecodedInPlace decoded(text.size(), enough);
-  WalkEntities(
-      text, [&](std::string_view bytes) { return decoded.Run(bytes); },
-      [&](const EntityReplacement& found) { return decoded.Character(&found.byte, 1); });
-  return decoded.Take();
+  return DecodeKeepingOtherBytes(text, enough, [](const EntityReplacement& found) {
+    return std::pair{&found.byte, std::size_t{1}};
+  });
 }
 
 std::string DecodeEntitiesToUtf8(std::string_view text, const CodePageTable* code_page,
@@ -156,14 +169,10 @@ std::string DecodeEntitiesToUtf8(std::string_view text, const CodePageTable* cod
     return kWindows1251.characters[static_cast<unsigned char>(found.byte)];
   };
   if (code_page == nullptr) {
-    DecodedInPlace decoded(text.size(), enough);
-    WalkEntities(
-        text, [&](std::string_view bytes) { return decoded.Run(bytes); },
-        [&](const EntityReplacement& found) {
-          const auto& [bytes, size] = utf8_of(found);
-          return decoded.Character(bytes.data(), size);
-        });
-    return decoded.Take();
+    return DecodeKeepingOtherBytes(text, enough, [&](const EntityReplacement& found) {
+      const auto& [bytes, size] = utf8_of(found);
+      return std::pair{bytes.data(), std::size_t{size}};
+    });
   }
   // Each byte between entities gives one byte or more, so a run cut to the bytes still
   // wanted fills the result.
