@@ -52,9 +52,9 @@ struct XBeforeGtOrNul {
 // places q of an 'x' or 'X' followed by '>' and reads the marker that ends there, an opening
 // from q - 7 or a closing from q - 8. A place holds at most one.
 //
-// It also calls saw_nul() for the NUL bytes it passes, which a page's text ends at. It reads
-// the bytes from `from` + 7 up to `to` + 8 or the text's last byte: over walks of ranges that
-// follow each other from 0, every byte but the first 7 and the last, which no block's
+// It also calls saw_nul() for the NUL bytes it passes, which a page's text ends at. It looks
+// at the bytes from `from` + 7 up to `to` + 8 or the text's last byte: over walks of ranges
+// that follow each other from 0, every byte but the first 7 and the last, which no block's
 // contents can hold. A NUL may be reported by two such walks.
 template <typename K, typename Visit, typename SawNul>
 void ForEachNoindexMarkerWith(std::string_view text, std::size_t from, std::size_t to,
@@ -80,10 +80,11 @@ void ForEachNoindexMarkerWith(std::string_view text, std::size_t from, std::size
     }
     return true;
   };
-  // The blocks start on a 64-byte boundary of memory, so that of the four loads a block
-  // takes (two halves, each also from one byte on) only one spans two cache lines. The first
-  // block is read from that boundary in front of `first`, its places there passed over.
-  const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(data + first) % 64;
+  // The blocks start on a 64-byte boundary of memory: a block then lies in one cache line,
+  // and of its bytes read one on, only the last part's load spans two. The first block is
+  // read from that boundary in front of `first`, its places there passed over.
+  const std::size_t misalignment =
+      reinterpret_cast<std::uintptr_t>(data + first) % simd::kBlockSize;
   const std::size_t start = first - std::min(first, misalignment);
   std::size_t whole_from = first;
   if (start < first) {
@@ -94,8 +95,9 @@ void ForEachNoindexMarkerWith(std::string_view text, std::size_t from, std::size
     }
     whole_from = start + simd::kBlockSize;
   }
-  if (whole_from < end)
+  if (whole_from < end) {
     simd::ForEachSelected<1>(text, whole_from, end, XBeforeGtOrNul<K>{}, at_place);
+  }
 }
 
 }  // namespace pagefields
