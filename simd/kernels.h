@@ -16,6 +16,8 @@
 //   InRangeFolded(block, lo, hi)  the same for byte i with bit 5 set: with lo = 'a' and
 //                            hi = 'z', the ASCII letters in either case
 //   HighBits(block)          bit i set where byte i is 0x80 or above: the bytes outside ASCII
+//   Merge(block, other)      the block whose byte i is byte i of both or'ed: a run of blocks
+//                            merged has a high bit where any of them has
 //   Count(mask)              the set bits of a mask
 //
 // A loop that compares with the same byte at every step and also calls functions can keep
@@ -147,6 +149,14 @@ struct ScalarKernel {
     return Select(block, [](unsigned char b) { return b >= 0x80; });
   }
 
+  static Block Merge(const Block& block, const Block& other) {
+    Block merged;
+    for (std::size_t i = 0; i < kBlockSize; ++i) {
+      merged.bytes[i] = static_cast<char>(block.bytes[i] | other.bytes[i]);
+    }
+    return merged;
+  }
+
   static int Count(Mask mask) { return CountBits(mask); }
 
   // Here the lanes are the mask itself.
@@ -244,6 +254,13 @@ struct Sse2Kernel {
 
   // A byte's top bit is the one a mask extraction takes.
   [[PAGEFIELDS_SSE2]] static Mask HighBits(const Block& block) { return ToMask(block.part); }
+
+  [[PAGEFIELDS_SSE2]] static Block Merge(const Block& block, const Block& other) {
+    Block merged;
+    PAGEFIELDS_EACH_PART
+    for (int i = 0; i < 4; ++i) merged.part[i] = _mm_or_si128(block.part[i], other.part[i]);
+    return merged;
+  }
 
   static int Count(Mask mask) { return CountBits(mask); }
 
@@ -394,6 +411,10 @@ struct Avx2Kernel {
   // A byte's top bit is the one a mask extraction takes.
   [[PAGEFIELDS_AVX2]] static Mask HighBits(const Block& block) {
     return ToMask(block.low, block.high);
+  }
+
+  [[PAGEFIELDS_AVX2]] static Block Merge(const Block& block, const Block& other) {
+    return {_mm256_or_si256(block.low, other.low), _mm256_or_si256(block.high, other.high)};
   }
 
   [[gnu::target("popcnt")]] static int Count(Mask mask) { return __builtin_popcountll(mask); }

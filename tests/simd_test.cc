@@ -68,6 +68,8 @@ std::vector<Mask> AllOperations(const char* at) {
         K::Equal(block, K::Splat('a')),
         K::Equal(ahead, K::Splat('\xFF')),
         K::Equal(block, ahead),
+        K::HighBits(K::Merge(block, ahead)),
+        K::Equal(K::Merge(block, K::Splat(' ')), 'a'),
     };
   });
 }
@@ -100,6 +102,8 @@ TEST(SimdKernels, ScalarKernelReadsEachByteByTheRule) {
   EXPECT_EQ(AllOperations(block.data())[kPlain + 10], ~Mask{0} ^ Mask{1} << 63);  // letters
   EXPECT_EQ(AllOperations(block.data())[kPlain + 12], Mask{1} << 63);             // high bits
   EXPECT_EQ(AllOperations(block.data())[kPlain + 13], Mask{1} << 5);              // 'a' only
+  EXPECT_EQ(AllOperations(block.data())[kPlain + 16], Mask{3} << 62);  // 0xC0 in either block
+  EXPECT_EQ(AllOperations(block.data())[kPlain + 17], Mask{1} | Mask{1} << 5);  // bit 5 set
   EXPECT_EQ(AllOperations(block.data())[1], Mask{1} | Mask{1} << 5);
   EXPECT_EQ(AllOperations(block.data())[4], Mask{1} << 5);  // 'a' but not 'A'
 }

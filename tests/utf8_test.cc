@@ -44,8 +44,9 @@ TEST(IsAscii, LooksAtEveryByteOnEveryKernel) {
     const simd::ScopedIsa held(isa);
     EXPECT_TRUE(IsAscii("")) << simd::IsaName(isa);
     EXPECT_TRUE(IsAscii("nul\0and\x7F, long enough for whole words"s)) << simd::IsaName(isa);
-    // One high byte anywhere in texts that end inside, at and past a block's end.
-    for (const std::size_t size : {1, 20, 63, 64, 65, 130}) {
+    // One high byte anywhere in texts that end inside, at and past a block's end, and a run
+    // of four blocks' end.
+    for (const std::size_t size : {1, 20, 63, 64, 65, 130, 255, 256, 257, 600}) {
       EXPECT_TRUE(IsAscii(std::string(size, '\x7F'))) << simd::IsaName(isa) << " " << size;
       for (std::size_t at = 0; at < size; ++at) {
         for (const char high : {'\x80', '\xFF'}) {
