@@ -104,11 +104,6 @@ inline std::optional<LinkKind> KindByLength(std::string_view value) {
   return std::nullopt;
 }
 
-template <typename K>
-struct Colons {
-  simd::Mask operator()(const char* at) const { return K::Equal(K::Load(at), ':'); }
-};
-
 // The kind of the value text[begin, end): web when "http://" or "https://" stands anywhere
 // in it (any case) or it starts with "//", else mail when "mailto:" does, else internal.
 // Whole blocks of `text` are read, also past the value.
@@ -117,11 +112,12 @@ LinkKind KindOfShort(std::string_view text, std::size_t begin, std::size_t end) 
   const std::string_view value = text.substr(begin, end - begin);
   if (const std::optional<LinkKind> kind = KindByLength(value)) return *kind;
   bool mail = false;
-  const bool web = !simd::ForEachSelected(text, begin, end, Colons<K>{}, [&](std::size_t at) {
-    const LinkKind kind = KindAtColon(value, at - begin);
-    mail = mail || kind == LinkKind::kMail;
-    return kind != LinkKind::kWeb;
-  });
+  const bool web =
+      !simd::ForEachSelected(text, begin, end, simd::ByteIs<K, ':'>{}, [&](std::size_t at) {
+        const LinkKind kind = KindAtColon(value, at - begin);
+        mail = mail || kind == LinkKind::kMail;
+        return kind != LinkKind::kWeb;
+      });
   if (web) return LinkKind::kWeb;
   return mail ? LinkKind::kMail : LinkKind::kInternal;
 }

@@ -55,12 +55,6 @@ struct AnchorStarts {
   }
 };
 
-template <typename K, char kByte>
-struct ByteIs {
-  static constexpr std::size_t kReadAhead = 0;
-  simd::Mask operator()(const char* at) const { return K::Equal(K::Load(at), kByte); }
-};
-
 // The places a selector picks, asked for from positions that never decrease.
 template <typename Selector>
 using Forward = simd::ForwardMatches<Selector::kReadAhead, Selector>;
@@ -443,10 +437,10 @@ class AnchorWalk {
   std::size_t tag_end_after_ = 0;  // one past the last tag end found; 0 before the first
   TagWindow<K> window_;  // before the first opens, at End(): no position of the text is in it
   Forward<AnchorStarts<K>> anchors_;
-  Forward<ByteIs<K, '>'>> tag_ends_;
-  Forward<ByteIs<K, '"'>> double_quotes_;
-  Forward<ByteIs<K, '\''>> single_quotes_;
-  Forward<ByteIs<K, ' '>> blanks_;
+  Forward<simd::ByteIs<K, '>'>> tag_ends_;
+  Forward<simd::ByteIs<K, '"'>> double_quotes_;
+  Forward<simd::ByteIs<K, '\''>> single_quotes_;
+  Forward<simd::ByteIs<K, ' '>> blanks_;
   KindOfLong long_kinds_;
   ForwardSearch hashes_{"#", document_, PosStr};
   ForwardSearch questions_{"?", document_, PosStr};

@@ -153,10 +153,6 @@ template <typename K>
 struct NotBlank {
   Mask operator()(const char* at) const { return ~K::InRange(K::Load(at), 0, 32); }
 };
-template <typename K>
-struct TagEnds {
-  Mask operator()(const char* at) const { return K::Equal(K::Load(at), '>'); }
-};
 // What a tag span's reading stops at: its "<" and ">", and a CR, which pairs with an LF.
 template <typename K>
 struct TagMarks {
@@ -261,7 +257,7 @@ std::optional<Place> FindLastTagEnd(const Layout& j, const Bounds& bounds) {
     while (j.First(g) > b) --g;
     const std::size_t from = j.Start(b);
     const std::size_t to = b == bounds.stop.block ? bounds.stop.offset : j.End(g);
-    const std::size_t x = simd::FindLast(j.document(), from, to, TagEnds<K>{});
+    const std::size_t x = simd::FindLast(j.document(), from, to, simd::ByteIs<K, '>'>{});
     if (x < to) {
       const Place at{b, x};
       if (at < bounds.begin) return std::nullopt;

@@ -64,11 +64,6 @@ const EntityReplacement* EntityAt(std::string_view text, std::size_t amp) {
   return EntityStarting(text.substr(amp), KeyOf(text.substr(amp, 3)));
 }
 
-template <typename K>
-struct Ampersands {
-  simd::Mask operator()(const char* at) const { return K::Equal(K::Load(at), '&'); }
-};
-
 // Calls run(bytes) for each stretch of `text` between the six entities and entity(found) for
 // each of them, in order, until either returns false. The '&' are taken from block masks
 // rather than searched for one after another: the next search would wait for the entity
@@ -81,7 +76,7 @@ void WalkEntities(std::string_view text, Run&& run, Entity&& entity) {
     // An entity holds no '&' behind its first byte, so every '&' visited lies at or past
     // `copied`.
     const bool walked =
-        simd::ForEachSelected(text, 0, text.size(), Ampersands<K>{}, [&](std::size_t amp) {
+        simd::ForEachSelected(text, 0, text.size(), simd::ByteIs<K, '&'>{}, [&](std::size_t amp) {
           const EntityReplacement* const found = EntityAt(text, amp);
           if (found == nullptr) return true;
           if (!run(text.substr(copied, amp - copied)) || !entity(*found)) return false;
@@ -151,7 +146,7 @@ std::size_t SettledDecodedBytes(std::string_view raw) {
   // The '&' are counted by blocks: counted one search after another, each search would wait
   // for the one before.
   const std::size_t amps = simd::Dispatch([&](auto kernel) {
-    return simd::CountSelected(raw, 0, settled, Ampersands<decltype(kernel)>{});
+    return simd::CountSelected(raw, 0, settled, simd::ByteIs<decltype(kernel), '&'>{});
   });
   return settled > 6 * amps ? settled - 6 * amps : 0;
 }

@@ -24,6 +24,13 @@ namespace pagefields::simd {
 template <typename T>
 concept FunctionObject = std::is_class_v<T>;
 
+// The selector of the bytes equal to kByte, the one most scans need.
+template <typename K, char kByte>
+struct ByteIs {
+  static constexpr std::size_t kReadAhead = 0;
+  Mask operator()(const char* at) const { return K::Equal(K::Load(at), kByte); }
+};
+
 // The blocks that start before this lie whole before `end`, with the bytes read ahead.
 template <std::size_t kReadAhead>
 constexpr std::size_t WholeBlocksEnd(std::size_t end) {
