@@ -255,6 +255,38 @@ TEST(ExtractNoindexText, TextGoesOnFromTheFirstPartsOnEveryKernel) {
   }
 }
 
+// After a try falls short, the next part is guessed from the pace of the text so far. Pages
+// whose text thins out or thickens from part to part make the guess too short or too long;
+// the text is the whole text's start either way, on every kernel.
+TEST(ExtractNoindexText, TextWhosePaceChangesIsTheWholeTextsStart) {
+  struct Page {
+    const char* name;
+    std::size_t (*gap)(int block);  // filler bytes in front of each block
+  };
+  const Page pages[] = {
+      {"thinning out", [](int block) { return static_cast<std::size_t>(block * block / 8); }},
+      {"thickening", [](int block) { return static_cast<std::size_t>(block < 200 ? 400 : 0); }},
+      {"one late burst", [](int block) { return std::size_t{block % 50 == 0 ? 5000u : 1u}; }},
+  };
+  for (const Page& page : pages) {
+    std::string document;
+    for (int block = 0; block < 400; ++block) {
+      document += std::string(page.gap(block), 'z');
+      document +=
+          "<noindex>w" + std::to_string(block) + (block % 7 == 0 ? "<b>x</b>" : " ") + "</noindex>";
+    }
+    const std::string whole = model::ModelNoindexText(document);
+    for (const simd::Isa isa : RunnableIsas()) {
+      const simd::ScopedIsa held(isa);
+      for (const std::size_t cut : {std::size_t{100}, std::size_t{2049}, std::size_t{4097},
+                                    whole.size() - 1, whole.size()}) {
+        ASSERT_EQ(ExtractNoindexText(document, cut), whole.substr(0, cut))
+            << page.name << " " << simd::IsaName(isa) << " cut " << cut;
+      }
+    }
+  }
+}
+
 // Enough blocks and groups to fill many chunks of the lists of offsets kept per page.
 TEST(ExtractNoindexText, ThousandsOfGroupsAgreeWithThePlainModel) {
   std::string document;
