@@ -563,10 +563,10 @@ constexpr std::size_t kFirstPart = 1024;
 constexpr std::size_t kPartGrowth = 2;
 
 // The part the next try takes in, after a try over `part` bytes whose text filled
-// `filled_share` of the output (0 when its pace is not to be followed). A text that comes at
-// a steady pace fills the output at about part / filled_share; an eighth more covers a pace
-// that slows a little. The part grows by at least a quarter and at most kPartGrowth times, as
-// when nothing is known.
+// `filled_share` of the output. A text that came at a steady pace fills the output at about
+// part / filled_share; an eighth more covers a pace that slows a little. The step is at least
+// a quarter of the part, so the tries stay few when the pace keeps slowing, and at most
+// kPartGrowth times it, as when nothing is known.
 std::size_t NextPart(std::size_t part, double filled_share, std::size_t document_size) {
   const std::size_t doubled =
       part > document_size / kPartGrowth ? document_size : part * kPartGrowth;
@@ -589,10 +589,7 @@ std::string ExtractWith(std::string_view document, std::size_t max_bytes) {
   NoindexText<K> text(j, max_bytes);
   std::size_t part = max_bytes == kWholeText ? document.size() : kFirstPart;
   std::size_t nul_free_groups = 0;
-  // Only the first try that falls short sets the pace: a text whose pace keeps slowing then
-  // doubles its parts from there, so it takes no more tries than before.
-  bool paced = false;
-  double filled_share = 0;  // of that try's text, until it has set the next part
+  double filled_share = 0;  // of the last try's text, 0 before any
   while (true) {
     finder.ScanTo(part);
     if (finder.done() || finder.joined_length() > max_bytes) {
@@ -609,12 +606,10 @@ std::string ExtractWith(std::string_view document, std::size_t max_bytes) {
         // wanted, when it ends at a NUL (which ends the whole text there too) or filled up
         // before its last ">" (the whole text has that ">" before its end as well).
         if (finder.done() || bounds->stop_is_nul || text.FilledBeforeKept()) return text.Take();
-        if (!paced) filled_share = text.FilledShare();
-        paced = true;
+        filled_share = text.FilledShare();
       }
     }
     part = NextPart(part, filled_share, document.size());
-    filled_share = 0;
   }
 }
 
