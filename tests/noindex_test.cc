@@ -266,7 +266,8 @@ TEST(ExtractNoindexText, TextWhosePaceChangesIsTheWholeTextsStart) {
   const Page pages[] = {
       {"thinning out", [](int block) { return static_cast<std::size_t>(block * block / 8); }},
       {"thickening", [](int block) { return static_cast<std::size_t>(block < 200 ? 400 : 0); }},
-      {"one late burst", [](int block) { return std::size_t{block % 50 == 0 ? 5000u : 1u}; }},
+      {"long gaps now and then",
+       [](int block) { return std::size_t{block % 50 == 0 ? 5000u : 1u}; }},
   };
   for (const Page& page : pages) {
     std::string document;
