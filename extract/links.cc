@@ -117,7 +117,7 @@ class TagWindow {
                              : kClass == ByteClass::kBlank       ? ' '
                              : kClass == ByteClass::kColon       ? ':'
                                                                  : '\0';
-      return K::Equal(K::Load(at), kByte);
+      return simd::ByteIs<K, kByte>{}(at);
     }
   }
 
