@@ -139,7 +139,7 @@ FileReport InspectLoaded(const WalkedFile& file, const InspectRequest& request,
   const TargetCheck exists = [&targets](const std::string& target) {
     return targets.ExistsNotDir(target);
   };
-  const std::string folder = FolderOfPath(path);
+  const std::string folder(FolderOfPath(path));
   targets.StartPage(folder);
   // Without a cut, strings are computed one byte beyond the longest written, which tells a
   // longer one without building it whole.

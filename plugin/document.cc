@@ -1,5 +1,7 @@
 #include "plugin/document.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "text/search.h"
@@ -7,16 +9,11 @@
 namespace pagefields {
 namespace {
 
-// Reads the bytes of `file` behind the `document.size()` bytes already loaded, up to the size
-// the open learnt, in place, so the file is held in memory once. A read that meets the end of the
-// file early keeps what arrived: the file shrank, and that is the page as it now is. Returns false
-// when a read fails. Throws std::bad_alloc when memory runs out.
-bool ReadRemainder(platform::ReadOnlyFile& file, DocumentText& document) {
-  const std::size_t loaded = document.size();
-  const std::int64_t remainder = file.size() - static_cast<std::int64_t>(loaded);
-  if (remainder <= 0) return true;
-
-  document.Grow(static_cast<std::size_t>(remainder));
+// Reads the bytes of `file` that follow the `loaded` bytes at the start of `document` into
+// the rest of it, which has the size the open learnt, so the file is held in memory once. A
+// read that meets the end of the file early keeps what arrived: the file shrank, and that is
+// the page as it now is. Returns false when a read fails.
+bool ReadRest(platform::ReadOnlyFile& file, DocumentText& document, std::size_t loaded) {
   std::size_t filled = loaded;
   while (filled < document.size()) {
     const int got = file.Read(document.data() + filled, static_cast<int>(document.size() - filled));
@@ -67,29 +64,33 @@ int ReadUpTo(platform::ReadOnlyFile& file, char* into, int wanted) {
   return filled;
 }
 
-// The first bytes of `file` when they make it a page; otherwise nullopt and why. The plugin's
-// rule reads SniffLength bytes in one read, as it always has; the page-head rule reads
-// PageHeadLength.
-std::optional<DocumentText> Sniff(platform::ReadOnlyFile& file, PageSniff sniff,
-                                  LoadFailure& failure) {
+// The bytes the sniff read.
+struct FirstBytes {
+  char bytes[PageHeadLength];
+  std::size_t count = 0;
+
+  std::string_view view() const { return {bytes, count}; }
+};
+
+// Reads the first bytes of `file` into `first`; true when they make it a page, else false
+// and why. The plugin's rule reads SniffLength bytes in one read, as it always has; the
+// page-head rule reads PageHeadLength.
+bool Sniff(platform::ReadOnlyFile& file, PageSniff sniff, FirstBytes& first, LoadFailure& failure) {
   failure = LoadFailure::kUnreadable;
-  char first[PageHeadLength];
-  const int sniffed = sniff == PageSniff::kHtmlMarker ? file.Read(first, SniffLength)
-                                                      : ReadUpTo(file, first, PageHeadLength);
-  if (sniffed < 0) return std::nullopt;
+  const int sniffed = sniff == PageSniff::kHtmlMarker ? file.Read(first.bytes, SniffLength)
+                                                      : ReadUpTo(file, first.bytes, PageHeadLength);
+  if (sniffed < 0) return false;
+  first.count = static_cast<std::size_t>(sniffed);
   failure = LoadFailure::kNotHtml;
-  if (sniffed == 0) return std::nullopt;
-  const std::string_view sniffed_bytes(first, static_cast<std::size_t>(sniffed));
-  if (!IsPage(sniffed_bytes, sniff)) return std::nullopt;
-  return DocumentText(sniffed_bytes);
+  return sniffed != 0 && IsPage(first.view(), sniff);
 }
 
 // The sniffed page with the rest of it read, or nullopt and why. Only an HTML file's size is
 // weighed, so a large file of another kind is still told as not HTML.
 std::optional<DocumentText> SniffAndRead(platform::ReadOnlyFile& file, PageSniff sniff,
                                          LoadFailure& failure) {
-  std::optional<DocumentText> document = Sniff(file, sniff, failure);
-  if (!document) return std::nullopt;
+  FirstBytes first;
+  if (!Sniff(file, sniff, first, failure)) return std::nullopt;
   const std::int64_t size = file.size();
   if (size < 0) {
     failure = LoadFailure::kReadFailed;
@@ -99,7 +100,12 @@ std::optional<DocumentText> SniffAndRead(platform::ReadOnlyFile& file, PageSniff
     failure = LoadFailure::kTooLarge;
     return std::nullopt;
   }
-  if (!ReadRemainder(file, *document)) {
+  // The whole page goes into memory of its full size, taken once; a file that grew since
+  // the open keeps at least what the sniff read.
+  std::optional<DocumentText> document(std::in_place);
+  const std::size_t whole = std::max(first.count, static_cast<std::size_t>(size));
+  std::memcpy(document->Grow(whole), first.bytes, first.count);
+  if (!ReadRest(file, *document, first.count)) {
     failure = LoadFailure::kReadFailed;
     return std::nullopt;
   }
@@ -150,10 +156,10 @@ std::optional<DocumentText> LoadOpenDocument(platform::ReadOnlyFile& file, LoadF
   }
 }
 
-std::string FolderOfPath(std::string_view path) {
-  const std::size_t last_separator = path.find_last_of(":\\/");
-  if (last_separator == std::string_view::npos) return {};
-  return std::string(path.substr(0, last_separator + 1));
+std::string_view FolderOfPath(std::string_view path) {
+  std::size_t end = path.size();
+  while (end > 0 && path[end - 1] != '/' && path[end - 1] != '\\' && path[end - 1] != ':') --end;
+  return path.substr(0, end);
 }
 
 }  // namespace pagefields

@@ -51,7 +51,8 @@ std::optional<DocumentText> LoadDocument(const char* path, LoadFailure& failure)
 std::optional<DocumentText> LoadOpenDocument(platform::ReadOnlyFile& file, LoadFailure& failure,
                                              PageSniff sniff = PageSniff::kHtmlMarker);
 
-// `path` up to and including its last ':', '\' or '/'; empty when it has none.
-std::string FolderOfPath(std::string_view path);
+// `path` up to and including its last ':', '\' or '/'; empty when it has none. Views the
+// bytes of `path`.
+std::string_view FolderOfPath(std::string_view path);
 
 }  // namespace pagefields
