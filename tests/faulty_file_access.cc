@@ -5,6 +5,7 @@
 //   no-memory N   the reads deliver the first N bytes, then run out of memory
 //                 (std::bad_alloc, as an allocation in their place would)
 //   shrunk N      the open reports the file N bytes longer than it is: it shrank since
+//   grown N       the open reports the file N bytes shorter than it is: it grew since
 // Each open has its own state, so requests may run at the same time.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,7 +24,7 @@
 namespace pagefields::platform {
 namespace {
 
-enum class Fault { kNone, kReadError, kNoMemory, kShrunk };
+enum class Fault { kNone, kReadError, kNoMemory, kShrunk, kGrown };
 
 struct FaultyFile {
   int fd = -1;
@@ -39,6 +40,7 @@ void ReadFaultLine(const char* path, FaultyFile& file) {
   if (kind == "read-error") file.fault = Fault::kReadError;
   if (kind == "no-memory") file.fault = Fault::kNoMemory;
   if (kind == "shrunk") file.fault = Fault::kShrunk;
+  if (kind == "grown") file.fault = Fault::kGrown;
 }
 
 FaultyFile& AsFaulty(std::intptr_t handle) {
@@ -62,6 +64,7 @@ ReadOnlyFile::ReadOnlyFile(const char* path) {
   ReadFaultLine(path, *file);
   size_ = static_cast<std::int64_t>(info.st_size);
   if (file->fault == Fault::kShrunk) size_ += file->bytes;
+  if (file->fault == Fault::kGrown) size_ -= file->bytes;
   handle_ = reinterpret_cast<Handle>(file.release());
 }
 

@@ -67,5 +67,16 @@ TEST_F(LoadFailure, FileThatShrankIsThePageAsItNowIs) {
   EXPECT_EQ(AskNumber(page_, Field::kTextSize), text_size);
 }
 
+TEST_F(LoadFailure, FileThatGrewIsReadUpToTheSizeTheOpenLearnt) {
+  // Smaller than the sniff: the page is the 64 sniffed bytes, which hold the title only.
+  InjectFault("grown " + std::to_string(kPage.size() - 10));
+  EXPECT_EQ(AskText(page_, Field::kTitle), "Five links");
+  EXPECT_EQ(AskNumber(page_, Field::kLinks), 0);
+  // Larger than the sniff: the bytes up to that size, here up to the first two links.
+  InjectFault("grown " + std::to_string(kPage.size() - 140));
+  EXPECT_EQ(AskNumber(page_, Field::kLinks), 2);
+  EXPECT_EQ(AskNumber(page_, Field::kWebLinks), 1);
+}
+
 }  // namespace
 }  // namespace pagefields::testing
