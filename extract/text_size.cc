@@ -42,6 +42,13 @@ namespace {
 using simd::kBlockSize;
 using simd::Mask;
 
+// How far ahead of the block loop its bytes are asked into the cache. This count goes through
+// a page faster than any other scan, and the processor's own prefetcher stops at each 4 KB
+// page of memory; asked a page ahead, the bytes of a file just read are there when the loop
+// comes (a request on pages of 100 KB and 8 MiB took 1-5% less). The other scans do more work
+// per byte, and prefetching cost them more than it saved.
+constexpr std::size_t kPrefetchDistance = 4096;
+
 // Length of the "<p>" or "<br>" (any case) that starts at `at`, or 0.
 std::size_t BreakTagLength(std::string_view text, std::size_t at) {
   if (text.size() - at >= 4) {
@@ -221,6 +228,8 @@ class SizeCounter {
       if constexpr (!kOpenSpan) StartRun(at);
       for (const std::size_t run_end = std::min(at + kRunLength, in_place_end); at < run_end;
            at += kBlockSize) {
+        // Never past the last byte: a pointer beyond the text is not one to form.
+        __builtin_prefetch(text_.data() + std::min(at + kPrefetchDistance, text_.size() - 1));
         const TagBytes bytes = ReadTagBytes<K>{}(text_.data() + at);
         if (!CountBlock<true, kOpenSpan>(at, bytes, ~Mask{0})) return false;
       }
