@@ -10,9 +10,9 @@ namespace pagefields {
 namespace {
 
 // Reads the bytes of `file` that follow the `loaded` bytes at the start of `document` into
-// the rest of it, which has the size the open learnt, so the file is held in memory once. A
-// read that meets the end of the file early keeps what arrived: the file shrank, and that is
-// the page as it now is. Returns false when a read fails.
+// the rest of it, in place, so the file is held in memory once. A read that meets the end of
+// the file early keeps what arrived: the file shrank, and that is the page as it now is.
+// Returns false when a read fails.
 bool ReadRest(platform::ReadOnlyFile& file, DocumentText& document, std::size_t loaded) {
   std::size_t filled = loaded;
   while (filled < document.size()) {
